@@ -1,0 +1,72 @@
+// The PPC bank layout and its block address arithmetic, for every part of
+// the program that reads or writes a bank.
+//
+//   offset 0      30 bytes  magic text
+//   offset 0x1E    2 bytes  header word: next free block address
+//   offset 0x20 1024 bytes  256 entries of start and end block address
+//   offset 0x420    ...     tone data in 32-byte blocks
+//
+// Every multi-byte field is little-endian. Block address A is the block at
+// byte offset A * 32 - 160; a start address of 0 marks an empty entry.
+#pragma once
+
+#include <cstdint>
+
+constexpr char BANK_MAGIC[] = "ADPCM DATA for  PMD ver.4.4-  ";
+constexpr int BANK_MAGIC_SIZE = 30;
+constexpr int HEADER_WORD_OFFSET = 0x1E;
+constexpr int TONE_TABLE_OFFSET = 0x20;
+constexpr int TONE_COUNT = 256;
+constexpr int TONE_ENTRY_SIZE = 4;
+constexpr int BANK_HEADER_SIZE = 1056;
+constexpr int BLOCK_SIZE = 32;
+constexpr int ADDRESS_BIAS = 160;
+constexpr uint16_t FIRST_TONE_ADDRESS = 0x26;
+// Largest bank file, header and table included.
+constexpr int32_t BANK_SIZE_LIMIT = 260928;
+
+static_assert(sizeof(BANK_MAGIC) - 1 == BANK_MAGIC_SIZE, "magic is 30 bytes");
+static_assert(TONE_TABLE_OFFSET + TONE_COUNT * TONE_ENTRY_SIZE == BANK_HEADER_SIZE,
+              "header and table fill 1056 bytes");
+
+// One entry of a bank's tone table.
+struct BankEntry {
+    uint16_t start;
+    uint16_t end;
+};
+
+// Byte offset of block address `address`; negative below address 5.
+inline int32_t block_offset(uint16_t address) {
+    return int32_t{address} * BLOCK_SIZE - ADDRESS_BIAS;
+}
+
+// Byte length of the blocks `start` to `end`; negative when `end` lies more
+// than one below `start`.
+inline int32_t block_span_size(uint16_t start, uint16_t end) {
+    return (int32_t{end} - int32_t{start} + 1) * BLOCK_SIZE;
+}
+
+// The header word a bank of `file_size` bytes carries.
+inline uint16_t header_word_for(int32_t file_size) {
+    return static_cast<uint16_t>((file_size + ADDRESS_BIAS) / BLOCK_SIZE);
+}
+
+inline uint16_t read_u16le(const unsigned char* p) {
+    return static_cast<uint16_t>(p[0] | (p[1] << 8));
+}
+
+inline void write_u16le(unsigned char* p, uint16_t value) {
+    p[0] = static_cast<unsigned char>(value & 0xFF);
+    p[1] = static_cast<unsigned char>(value >> 8);
+}
+
+// The header word of a bank whose first BANK_HEADER_SIZE bytes are `bank`.
+inline uint16_t bank_header_word(const unsigned char* bank) {
+    return read_u16le(bank + HEADER_WORD_OFFSET);
+}
+
+// Table entry `tone` of a bank whose first BANK_HEADER_SIZE bytes are `bank`.
+inline BankEntry bank_entry(const unsigned char* bank, int tone) {
+    const unsigned char* p = bank + TONE_TABLE_OFFSET + tone * TONE_ENTRY_SIZE;
+    return BankEntry{read_u16le(p), read_u16le(p + 2)};
+}

@@ -1,0 +1,45 @@
+#include "bank_view.h"
+
+#include "bank_format.h"
+#include "shell/console.h"
+#include "shell/file_input.h"
+
+#include <memory>
+
+// Prints every present tone with its addresses, offset and size. Entries are
+// printed as they stand, negative offsets and sizes included: the viewer
+// shows a bank, it does not judge whether the data lies inside the file.
+void print_bank_report(const unsigned char* bank, int32_t size) {
+    out_printf("  [VIEW] PPC FileSize : %d bytes\n", size);
+    uint16_t word = bank_header_word(bank);
+    int32_t word_size = block_offset(word);
+    out_printf("  [VIEW] PPC     0x1E : %04X (%d*32-160=%d)\n", unsigned{word}, int{word},
+               word_size);
+    if (word_size != size) {
+        out_printf("W [VIEW] BAD Filesize(0x1E)\n");
+    }
+    out_printf("  [VIEW]            @ : strt  end  offset    size\n");
+    for (int tone = 0; tone < TONE_COUNT; tone++) {
+        BankEntry e = bank_entry(bank, tone);
+        if (e.start == 0) {
+            continue;
+        }
+        out_printf("  [VIEW] PCM Tone %3d : %04X %04X %7d %7d\n", tone, unsigned{e.start},
+                   unsigned{e.end}, block_offset(e.start), block_span_size(e.start, e.end));
+    }
+}
+
+int view_bank(const char* path) {
+    std::unique_ptr<unsigned char[]> bank;
+    int32_t size = read_whole_file(path, bank);
+    if (size < 0) {
+        out_printf("E [VIEW] ERROR, cannot read File [%s].\n", path);
+        return -1;
+    }
+    if (size < BANK_HEADER_SIZE) {
+        out_printf("E [VIEW] ERROR, too short File [%s].\n", path);
+        return -2;
+    }
+    print_bank_report(bank.get(), size);
+    return 0;
+}

@@ -1,0 +1,25 @@
+#include "console.h"
+
+#include <cstdarg>
+
+// Neither printer adds anything or flushes: the message text carries its own
+// mark and tag, and the streams are written out when the process exits.
+int out_printf(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    int n = std::vfprintf(stdout, format, args);
+    va_end(args);
+    return n;
+}
+
+int err_printf(FILE* stream, const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    int n = std::vfprintf(stream, format, args);
+    va_end(args);
+    return n;
+}
+
+const char* printable(const char* name) {
+    return name != nullptr ? name : "(null)";
+}

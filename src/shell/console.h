@@ -1,0 +1,20 @@
+// The two console printers every message goes through.
+#pragma once
+
+#include <cstdio>
+
+#if defined(__GNUC__)
+#define QORVELIX_PRINTF(fmt, args) __attribute__((format(printf, fmt, args)))
+#else
+#define QORVELIX_PRINTF(fmt, args)
+#endif
+
+// Formats like printf onto standard output; returns the characters written.
+int out_printf(const char* format, ...) QORVELIX_PRINTF(1, 2);
+
+// Formats like printf onto `stream` (standard error at every call site).
+int err_printf(FILE* stream, const char* format, ...) QORVELIX_PRINTF(2, 3);
+
+// A name for a "%s" conversion: an absent name prints as "(null)" on every
+// platform instead of relying on the C library's treatment of null.
+const char* printable(const char* name);

@@ -1,0 +1,6 @@
+// qorvelix: links and views ADPCM sample banks.
+#include "dispatch.h"
+
+int main(int argc, char** argv) {
+    return run_command_line(argc, argv);
+}

@@ -1,0 +1,121 @@
+// The three readers, fed files made in a scratch directory.
+#include "scratch.h"
+#include "shell/file_input.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+Bytes list_text_of(const std::string& path) {
+    std::unique_ptr<char[]> text = read_list_text(path.c_str());
+    EXPECT_TRUE(text);
+    return text ? Bytes(text.get()) : Bytes();
+}
+
+TEST(ReadWholeFile, ReturnsBytesFollowedByZero) {
+    ScratchDir dir;
+    write_file(dir / "a", Bytes("ab\0c", 4));
+    std::unique_ptr<unsigned char[]> data;
+    ASSERT_EQ(read_whole_file((dir / "a").c_str(), data), 4);
+    EXPECT_EQ(Bytes(reinterpret_cast<char*>(data.get()), 5), Bytes("ab\0c\0", 5));
+}
+
+TEST(ReadWholeFile, EmptyFileGivesOneZeroByte) {
+    ScratchDir dir;
+    write_file(dir / "empty", "");
+    std::unique_ptr<unsigned char[]> data;
+    ASSERT_EQ(read_whole_file((dir / "empty").c_str(), data), 0);
+    ASSERT_TRUE(data);
+    EXPECT_EQ(data[0], 0);
+    EXPECT_EQ(get_plain_size((dir / "empty").c_str()), 0);
+    std::unique_ptr<char[]> text = read_list_text((dir / "empty").c_str());
+    ASSERT_TRUE(text);
+    EXPECT_EQ(text[0], '\0');
+    EXPECT_EQ(text[1], '\0');
+}
+
+TEST(ReadWholeFile, MissingFileReportsOnlyFromTheBinaryReader) {
+    ScratchDir dir;
+    std::string missing = dir / "missing.PPC";
+    std::unique_ptr<unsigned char[]> data;
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(read_whole_file(missing.c_str(), data), -1);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "E [QORVELIX] Error, input file not found. [" + missing + "]\n");
+    EXPECT_FALSE(data);
+
+    testing::internal::CaptureStderr();
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(get_plain_size(missing.c_str()), -1);
+    EXPECT_FALSE(read_list_text(missing.c_str()));
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+}
+
+TEST(ReadWholeFile, DirectoryIsAReadError) {
+    ScratchDir dir;
+    std::unique_ptr<unsigned char[]> data;
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(read_whole_file(dir.path.c_str(), data), -1);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "E [QORVELIX] File read error.\n");
+    EXPECT_FALSE(read_list_text(dir.path.c_str()));
+}
+
+// Sizes that do not fit a signed 32-bit count are a status that cannot be
+// read; the largest size that fits is measured as it is.
+TEST(FileSizes, TwoGibibytesAndMoreCannotBeMeasured) {
+    ScratchDir dir;
+    std::string fits = dir / "fits", big = dir / "big", huge = dir / "huge";
+    if (!make_sparse_file(fits, (int64_t{1} << 31) - 1) ||
+        !make_sparse_file(big, int64_t{1} << 31) ||
+        !make_sparse_file(huge, (int64_t{1} << 32) + 64)) {
+        GTEST_SKIP() << "no sparse files here";
+    }
+    EXPECT_EQ(get_plain_size(fits.c_str()), 2147483647);
+    for (const std::string& path : {big, huge}) {
+        EXPECT_EQ(get_plain_size(path.c_str()), -2);
+        EXPECT_FALSE(read_list_text(path.c_str()));
+        std::unique_ptr<unsigned char[]> data;
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(read_whole_file(path.c_str(), data), -1);
+        EXPECT_EQ(testing::internal::GetCapturedStderr(), "E [QORVELIX] cannot get file status.\n");
+    }
+}
+
+TEST(ReadListText, LineEndsAndCtrlZ) {
+    ScratchDir dir;
+    struct Case {
+        Bytes raw;
+        Bytes text;
+    };
+    const Case cases[] = {
+        {"*\tOUT.PPC\r\n0\tA.PCM\r\n", "*\tOUT.PPC\n0\tA.PCM\n"},
+        {"*\tOUT.PPC\n0\tA.PCM\n", "*\tOUT.PPC\n0\tA.PCM\n"},
+        {"a\rb\r", "a\rb\r"},   // a lone CR stays, the last byte included
+        {"a\r\r\nb", "a\r\nb"}, // only the CR just before the LF goes
+        {"a\nb\x1A"
+         "c\n",
+         "a\nb"}, // Ctrl-Z ends the text
+        {"\x1A\r\n", ""},
+        {"a\r\x1A\n", "a\r"}, // a CR before Ctrl-Z is not a pair
+        {"\r\n\r\n", "\n\n"},
+    };
+    for (const Case& c : cases) {
+        write_file(dir / "list", c.raw);
+        EXPECT_EQ(list_text_of(dir / "list"), c.text) << testing::PrintToString(c.raw);
+    }
+}
+
+TEST(ReadListText, TextIsFollowedOnlyByZeros) {
+    ScratchDir dir;
+    write_file(dir / "list", "x\r\ny\r\nz\x1Atail");
+    std::unique_ptr<char[]> text = read_list_text((dir / "list").c_str());
+    ASSERT_TRUE(text);
+    const size_t size = 11;
+    EXPECT_EQ(Bytes(text.get()), "x\ny\nz");
+    for (size_t i = 5; i < size + 2; i++) {
+        EXPECT_EQ(text[i], '\0') << i;
+    }
+}
+
+} // namespace

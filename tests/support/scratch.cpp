@@ -1,0 +1,141 @@
+#include "scratch.h"
+
+#include "bank/bank_format.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <fstream>
+#include <ftw.h>
+#include <sstream>
+#include <sys/wait.h>
+#include <unistd.h>
+
+std::string make_scratch_dir() {
+    const char* tmp = std::getenv("TMPDIR");
+    std::string tmpl =
+        std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") + "/qorvelix-test-XXXXXX";
+    std::vector<char> buf(tmpl.begin(), tmpl.end());
+    buf.push_back('\0');
+    if (mkdtemp(buf.data()) == nullptr) {
+        std::perror("mkdtemp");
+        std::abort();
+    }
+    return std::string(buf.data());
+}
+
+void remove_tree(const std::string& dir) {
+    nftw(
+        dir.c_str(),
+        [](const char* path, const struct stat*, int, struct FTW*) { return std::remove(path); },
+        16, FTW_DEPTH | FTW_PHYS);
+}
+
+void write_file(const std::string& path, const Bytes& bytes) {
+    std::ofstream f(path, std::ios::binary | std::ios::trunc);
+    f.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+Bytes read_file(const std::string& path) {
+    std::ifstream f(path, std::ios::binary);
+    std::ostringstream s;
+    s << f.rdbuf();
+    return s.str();
+}
+
+bool file_exists(const std::string& path) {
+    return access(path.c_str(), F_OK) == 0;
+}
+
+bool make_sparse_file(const std::string& path, int64_t size) {
+    int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (fd < 0) {
+        return false;
+    }
+    bool ok = ftruncate(fd, static_cast<off_t>(size)) == 0;
+    return close(fd) == 0 && ok;
+}
+
+namespace {
+
+std::vector<std::string> program_command() {
+    const char* custom = std::getenv("QORVELIX_TEST_COMMAND");
+    std::vector<std::string> words;
+    if (custom != nullptr && *custom != '\0') {
+        std::istringstream in(custom);
+        std::string w;
+        while (in >> w) {
+            words.push_back(w);
+        }
+    } else {
+        words.push_back(QORVELIX_BINARY);
+    }
+    return words;
+}
+
+} // namespace
+
+RunResult run_qorvelix(const std::string& dir, const std::vector<std::string>& args) {
+    std::vector<std::string> words = program_command();
+    words.insert(words.end(), args.begin(), args.end());
+    // The captured streams live beside the scratch directory, not in it, so
+    // the directory holds only what the program wrote.
+    std::string out_path = dir + ".stdout";
+    std::string err_path = dir + ".stderr";
+    pid_t pid = fork();
+    if (pid == 0) {
+        int out = open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        int err = open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        int in = open("/dev/null", O_RDONLY);
+        if (out < 0 || err < 0 || in < 0 || chdir(dir.c_str()) != 0) {
+            _exit(127);
+        }
+        dup2(in, 0);
+        dup2(out, 1);
+        dup2(err, 2);
+        std::vector<char*> argv;
+        for (std::string& w : words) {
+            argv.push_back(w.data());
+        }
+        argv.push_back(nullptr);
+        execvp(argv[0], argv.data());
+        _exit(127);
+    }
+    int raw = 0;
+    waitpid(pid, &raw, 0);
+    RunResult r;
+    r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    r.out = read_file(out_path);
+    r.err = read_file(err_path);
+    std::remove(out_path.c_str());
+    std::remove(err_path.c_str());
+    return r;
+}
+
+Bytes make_bank(uint16_t header_word, const std::vector<EntrySpec>& entries, const Bytes& data) {
+    Bytes bank(BANK_HEADER_SIZE, '\0');
+    auto* p = reinterpret_cast<unsigned char*>(bank.data());
+    std::memcpy(p, BANK_MAGIC, BANK_MAGIC_SIZE);
+    write_u16le(p + HEADER_WORD_OFFSET, header_word);
+    for (const EntrySpec& e : entries) {
+        write_u16le(p + TONE_TABLE_OFFSET + e.tone * TONE_ENTRY_SIZE, e.start);
+        write_u16le(p + TONE_TABLE_OFFSET + e.tone * TONE_ENTRY_SIZE + 2, e.end);
+    }
+    return bank + data;
+}
+
+Bytes pattern_bytes(size_t count, unsigned seed) {
+    Bytes b(count, '\0');
+    for (size_t i = 0; i < count; i++) {
+        b[i] = static_cast<char>((seed + i * 7) & 0xFF);
+    }
+    return b;
+}
+
+const char START_BANNER[] = "- [QORVELIX] Start QORVELIX. =================================\n";
+const char FINISH_BANNER[] = "- [QORVELIX] finish QORVELIX. ================================\n";
+const char USAGE_TEXT[] = "\nQORVELIX PPC-Utility for QZ Ver.2.10a\n"
+                          " usage : QORVELIX.exe operation filename.ext\n"
+                          "     operation : link\n"
+                          "                 view\n";

@@ -1,0 +1,63 @@
+// Helpers shared by the tests: scratch directories, files and program runs.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+using Bytes = std::string;
+
+// A fresh directory under the system's temporary directory.
+std::string make_scratch_dir();
+
+// Removes `dir` and everything below it.
+void remove_tree(const std::string& dir);
+
+void write_file(const std::string& path, const Bytes& bytes);
+Bytes read_file(const std::string& path);
+bool file_exists(const std::string& path);
+
+// Creates a sparse file of `size` bytes; false where the file system refuses.
+bool make_sparse_file(const std::string& path, int64_t size);
+
+// What one run of the program printed and how it ended.
+struct RunResult {
+    int status; // exit status as a shell sees it, 0 to 255; -1 if it did not exit
+    Bytes out;
+    Bytes err;
+};
+
+// Runs the program under test with `args` in directory `dir`. The program is
+// the built qorvelix, or the command given (as words separated by spaces) in
+// the environment variable QORVELIX_TEST_COMMAND.
+RunResult run_qorvelix(const std::string& dir, const std::vector<std::string>& args);
+
+// A bank image built from its parts: the header word, the table entries as
+// (tone, start, end) and the bytes that follow the table.
+struct EntrySpec {
+    int tone;
+    uint16_t start;
+    uint16_t end;
+};
+Bytes make_bank(uint16_t header_word, const std::vector<EntrySpec>& entries, const Bytes& data);
+
+// `count` bytes counting up from `seed`, so copied data is recognisable.
+Bytes pattern_bytes(size_t count, unsigned seed);
+
+// The banners of every run that gets past the argument check.
+extern const char START_BANNER[];
+extern const char FINISH_BANNER[];
+// The usage text, as standard error shows it.
+extern const char USAGE_TEXT[];
+
+// A scratch directory for one test, removed when the test ends.
+struct ScratchDir {
+    std::string path;
+    ScratchDir() : path(make_scratch_dir()) {}
+    ~ScratchDir() {
+        remove_tree(path);
+    }
+    std::string operator/(const std::string& name) const {
+        return path + "/" + name;
+    }
+};

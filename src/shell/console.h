@@ -3,7 +3,12 @@
 
 #include <cstdio>
 
-#if defined(__GNUC__)
+#if defined(__MINGW32__)
+// The Windows build formats with the C99 printf of the MinGW runtime
+// (__USE_MINGW_ANSI_STDIO), so formats are checked against its rules, not
+// those of the system library's printf.
+#define QORVELIX_PRINTF(fmt, args) __attribute__((format(gnu_printf, fmt, args)))
+#elif defined(__GNUC__)
 #define QORVELIX_PRINTF(fmt, args) __attribute__((format(printf, fmt, args)))
 #else
 #define QORVELIX_PRINTF(fmt, args)

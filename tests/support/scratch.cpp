@@ -113,6 +113,11 @@ RunResult run_qorvelix(const std::string& dir, const std::vector<std::string>& a
     return r;
 }
 
+bool testing_windows_program() {
+    const char* flag = std::getenv("QORVELIX_TEST_WINDOWS");
+    return flag != nullptr && std::strcmp(flag, "1") == 0;
+}
+
 Bytes make_bank(uint16_t header_word, const std::vector<EntrySpec>& entries, const Bytes& data) {
     Bytes bank(BANK_HEADER_SIZE, '\0');
     auto* p = reinterpret_cast<unsigned char*>(bank.data());

@@ -32,6 +32,11 @@ struct RunResult {
 // the environment variable QORVELIX_TEST_COMMAND.
 RunResult run_qorvelix(const std::string& dir, const std::vector<std::string>& args);
 
+// True when the program under test is a Windows build (the environment
+// variable QORVELIX_TEST_WINDOWS is 1): tests that need POSIX devices or a
+// directory opened as a file skip themselves then.
+bool testing_windows_program();
+
 // A bank image built from its parts: the header word, the table entries as
 // (tone, start, end) and the bytes that follow the table.
 struct EntrySpec {

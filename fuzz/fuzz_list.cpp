@@ -1,0 +1,67 @@
+// The tone list reader over any bytes. The list read from a file must parse
+// to what the same bytes give when normalized and parsed in memory, and every
+// name it keeps must be a non-empty string inside its text.
+#include "fuzz_support.h"
+#include "link/tone_list.h"
+#include "shell/file_input.h"
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+namespace {
+
+bool same_name(const char* a, const char* b) {
+    return a == nullptr ? b == nullptr : b != nullptr && std::strcmp(a, b) == 0;
+}
+
+void check_name(const char* name, const char* text, size_t room) {
+    if (name == nullptr) {
+        return;
+    }
+    if (name < text || name >= text + room) {
+        fuzz_fail("a name points outside the list text");
+    }
+    if (name[0] == '\0') {
+        fuzz_fail("an empty name was kept");
+    }
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    enter_private_dir();
+    write_bytes("LIST.LXI", data, size);
+    ToneTable table;
+    std::unique_ptr<char[]> text;
+    const char* output = nullptr;
+    try {
+        output = read_tone_list("LIST.LXI", table, text);
+    } catch (const ProcessEnd&) {
+        fuzz_fail("a readable list ended the process");
+    }
+    leave_private_dir();
+
+    std::vector<char> raw(data, data + size);
+    raw.resize(size + 2, '\0');
+    size_t kept = normalize_list_text(raw.data(), size);
+    std::fill(raw.begin() + static_cast<std::ptrdiff_t>(kept), raw.end(), '\0');
+    ToneTable in_memory;
+    const char* memory_output = parse_tone_list(raw.data(), in_memory);
+
+    if (!same_name(output, memory_output)) {
+        fuzz_fail("the output name differs between file and memory");
+    }
+    // The buffer holds at most the file's bytes and two zeros.
+    check_name(output, text.get(), size + 2);
+    for (int tone = 0; tone < TONE_COUNT; tone++) {
+        const ToneSlot& a = table[tone];
+        const ToneSlot& b = in_memory[tone];
+        if (!same_name(a.name, b.name) || a.source_tone != b.source_tone) {
+            fuzz_fail("a tone slot differs between file and memory");
+        }
+        check_name(a.name, text.get(), size + 2);
+    }
+    return 0;
+}

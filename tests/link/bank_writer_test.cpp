@@ -127,12 +127,7 @@ TEST(BoundedCost, HugeBankIsReadOnlyWhereNeeded) {
         GTEST_SKIP() << "no sparse files here";
     }
     Bytes head = make_bank(0x27, {{0, 0x26, 0x26}}, pattern_bytes(32, 7));
-    {
-        FILE* f = std::fopen(path.c_str(), "r+b");
-        ASSERT_NE(f, nullptr);
-        ASSERT_EQ(std::fwrite(head.data(), 1, head.size(), f), head.size());
-        ASSERT_EQ(std::fclose(f), 0);
-    }
+    ASSERT_TRUE(patch_file(path, 0, head));
     long before = peak_rss_kib();
     testing::internal::CaptureStdout();
     testing::internal::CaptureStderr();

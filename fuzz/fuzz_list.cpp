@@ -29,13 +29,15 @@ void check_name(const char* name, const char* text, size_t room) {
     }
 }
 
-// The reader reads the list in chunks of 64 KiB. Inputs whose first byte is
-// odd go behind a comment line that ends up to 63 bytes before the first
-// chunk border, so what the fuzzer writes straddles it.
+// The reader reads the list in chunks of 64 KiB. One input in sixteen (first
+// byte 1 modulo 16) goes behind a comment line that ends up to 15 bytes
+// before the first chunk border, so what the fuzzer writes straddles it.
+// Walking that line costs the instrumented reader and parser some fifty times
+// a short input, hence so few.
 std::string with_border(const uint8_t* data, size_t size) {
     std::string bytes;
-    if (size > 0 && (data[0] & 1) != 0) {
-        size_t before_border = (data[0] >> 1) % 64;
+    if (size > 0 && (data[0] & 15) == 1) {
+        size_t before_border = data[0] >> 4;
         bytes = ";" + std::string(65536 - 2 - before_border, 'x') + "\n";
     }
     return bytes.append(reinterpret_cast<const char*>(data), size);

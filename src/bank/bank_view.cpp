@@ -4,8 +4,6 @@
 #include "shell/console.h"
 #include "shell/file_input.h"
 
-#include <memory>
-
 // Prints every present tone with its addresses, offset and size. Entries are
 // printed as they stand, negative offsets and sizes included: the viewer
 // shows a bank, it does not judge whether the data lies inside the file.
@@ -29,9 +27,11 @@ void print_bank_report(const unsigned char* bank, int32_t size) {
     }
 }
 
+// Only the header and table are read, whatever the file's size: the report
+// needs nothing else.
 int view_bank(const char* path) {
-    std::unique_ptr<unsigned char[]> bank;
-    int32_t size = read_whole_file(path, bank);
+    unsigned char head[BANK_HEADER_SIZE] = {};
+    int32_t size = read_file_range(path, 0, BANK_HEADER_SIZE, head);
     if (size < 0) {
         out_printf("E [VIEW] ERROR, cannot read File [%s].\n", path);
         return -1;
@@ -40,6 +40,6 @@ int view_bank(const char* path) {
         out_printf("E [VIEW] ERROR, too short File [%s].\n", path);
         return -2;
     }
-    print_bank_report(bank.get(), size);
+    print_bank_report(head, size);
     return 0;
 }

@@ -32,9 +32,10 @@ void write_bank_file(const char* name, const unsigned char* image, int32_t total
 
 } // namespace
 
+// Reads the tone's bytes straight into the image; nothing else of the source
+// is read, so the cost follows the tone, not the file it sits in.
 int copy_source(unsigned char* dest, const char* name, int32_t size, int32_t source_offset) {
-    std::unique_ptr<unsigned char[]> data;
-    int32_t got = read_whole_file(name, data);
+    int32_t got = read_file_range(name, source_offset, size, dest);
     if (got >= 0 && int64_t{source_offset} + size > got) {
         // The source has shrunk since it was measured.
         err_printf(stderr, "E [QORVELIX] File read error.\n");
@@ -44,7 +45,6 @@ int copy_source(unsigned char* dest, const char* name, int32_t size, int32_t sou
         err_printf(stderr, "- [QORVELIX] READ PCM Failed [%s]\n", name);
         return -1;
     }
-    std::memcpy(dest, data.get() + source_offset, static_cast<size_t>(size));
     return 0;
 }
 

@@ -71,14 +71,16 @@ int find_bank_element(const char* path, const unsigned char* head, int32_t file_
     return LOOKUP_OK;
 }
 
+// The lookup reads the bank's size and its header and table only; the copy
+// reads the tone's own bytes later.
 int lookup_bank_element(const char* path, int32_t tone, int32_t* offset, int32_t* size) {
-    std::unique_ptr<unsigned char[]> bank;
-    int32_t file_size = read_whole_file(path, bank);
+    unsigned char head[BANK_HEADER_SIZE] = {};
+    int32_t file_size = read_file_range(path, 0, BANK_HEADER_SIZE, head);
     if (file_size < 0) {
         out_printf("E [LINK] ERROR, cannot read File [%s].\n", path);
         return LOOKUP_UNREADABLE;
     }
-    return find_bank_element(path, bank.get(), file_size, tone, offset, size);
+    return find_bank_element(path, head, file_size, tone, offset, size);
 }
 
 // Tones are placed back to back in ascending tone number from the first data

@@ -32,6 +32,9 @@ int open_measured(const char* path, FILE** file, int32_t* size) {
         std::fclose(f);
         return OPEN_NO_STATUS;
     }
+    // Every read lands in a buffer of ours, so the stream needs none of its
+    // own: reads then go straight to the file for exactly the bytes asked.
+    std::setvbuf(f, nullptr, _IONBF, 0);
     *file = f;
     *size = static_cast<int32_t>(st.st_size);
     return OPEN_OK;
@@ -57,18 +60,47 @@ template <typename Byte> Byte* zeroed_buffer(size_t length) {
     return new (std::nothrow) Byte[length]();
 }
 
-} // namespace
-
-int32_t read_whole_file(const char* path, std::unique_ptr<unsigned char[]>& data) {
+// Opens and measures `path` for one of the reporting readers. On failure
+// prints the reader's line on standard error and returns null.
+FILE* open_reported(const char* path, int32_t* size) {
     FILE* file = nullptr;
-    int32_t size = 0;
-    int opened = open_measured(path, &file, &size);
+    int opened = open_measured(path, &file, size);
     if (opened == OPEN_NOT_FOUND) {
         err_printf(stderr, "E [QORVELIX] Error, input file not found. [%s]\n", path);
-        return -1;
+        return nullptr;
     }
     if (opened == OPEN_NO_STATUS) {
         err_printf(stderr, "E [QORVELIX] cannot get file status.\n");
+        return nullptr;
+    }
+    return file;
+}
+
+// Reads `count` bytes from byte `offset` of `file` into `dest` and closes the
+// file. The bytes are in memory (or the read has failed) by then, so a failing
+// close of an input file changes nothing. Returns false after printing the
+// read error line when fewer bytes arrive.
+bool read_and_close(FILE* file, int32_t offset, size_t count, unsigned char* dest) {
+    bool ok = offset == 0 || std::fseek(file, long{offset}, SEEK_SET) == 0;
+    ok = ok && read_up_to(file, dest, count) == count;
+    std::fclose(file);
+    if (!ok) {
+        err_printf(stderr, "E [QORVELIX] File read error.\n");
+    }
+    return ok;
+}
+
+// The list ends at its first zero byte or Ctrl-Z, so it is read in chunks and
+// the read stops with the chunk that holds either: a binary file given as a
+// list costs one chunk, not its whole size.
+constexpr size_t LIST_CHUNK = 64 * 1024;
+
+} // namespace
+
+int32_t read_whole_file(const char* path, std::unique_ptr<unsigned char[]>& data) {
+    int32_t size = 0;
+    FILE* file = open_reported(path, &size);
+    if (file == nullptr) {
         return -1;
     }
     std::unique_ptr<unsigned char[]> buffer(
@@ -78,15 +110,27 @@ int32_t read_whole_file(const char* path, std::unique_ptr<unsigned char[]>& data
         std::fclose(file);
         return -1;
     }
-    size_t got = read_up_to(file, buffer.get(), static_cast<size_t>(size));
-    // The bytes are in memory (or the read has failed) by now, so a failing
-    // close of an input file changes nothing.
-    std::fclose(file);
-    if (got < static_cast<size_t>(size)) {
-        err_printf(stderr, "E [QORVELIX] File read error.\n");
+    if (!read_and_close(file, 0, static_cast<size_t>(size), buffer.get())) {
         return -1;
     }
     data = std::move(buffer);
+    return size;
+}
+
+int32_t read_file_range(const char* path, int32_t offset, int32_t count, unsigned char* dest) {
+    int32_t size = 0;
+    FILE* file = open_reported(path, &size);
+    if (file == nullptr) {
+        return -1;
+    }
+    int64_t available = offset < size ? int64_t{size} - offset : 0;
+    int64_t wanted = count < available ? count : available;
+    if (offset < 0 || wanted < 0) {
+        wanted = 0;
+    }
+    if (!read_and_close(file, wanted > 0 ? offset : 0, static_cast<size_t>(wanted), dest)) {
+        return -1;
+    }
     return size;
 }
 
@@ -106,7 +150,8 @@ size_t normalize_list_text(char* text, size_t length) {
 }
 
 // The list is read as raw bytes and its line ends are handled here, so the
-// text is the same whichever platform's C library reads it.
+// text is the same whichever platform's C library reads it. The buffer starts
+// at one chunk (or the file's size, when smaller) and doubles as needed.
 std::unique_ptr<char[]> read_list_text(const char* path) {
     FILE* file = nullptr;
     int32_t size = 0;
@@ -114,19 +159,39 @@ std::unique_ptr<char[]> read_list_text(const char* path) {
         return nullptr;
     }
     size_t length = static_cast<size_t>(size);
-    std::unique_ptr<char[]> text(zeroed_buffer<char>(length + 2));
-    if (!text) {
-        std::fclose(file);
-        return nullptr;
+    size_t capacity = length < LIST_CHUNK ? length : LIST_CHUNK;
+    std::unique_ptr<char[]> text(zeroed_buffer<char>(capacity + 2));
+    bool failed = !text;
+    size_t got = 0;
+    while (!failed && got < length) {
+        if (got == capacity) {
+            size_t grown = length - capacity < capacity ? length : capacity * 2;
+            std::unique_ptr<char[]> bigger(zeroed_buffer<char>(grown + 2));
+            if (!bigger) {
+                failed = true;
+                break;
+            }
+            std::memcpy(bigger.get(), text.get(), got);
+            text = std::move(bigger);
+            capacity = grown;
+        }
+        size_t wanted = capacity - got < LIST_CHUNK ? capacity - got : LIST_CHUNK;
+        char* chunk = text.get() + got;
+        size_t n = read_up_to(file, chunk, wanted);
+        got += n;
+        bool ended =
+            std::memchr(chunk, '\0', n) != nullptr || std::memchr(chunk, CTRL_Z, n) != nullptr;
+        if (n < wanted || ended) {
+            break;
+        }
     }
-    size_t got = read_up_to(file, text.get(), length);
-    bool failed = std::ferror(file) != 0;
+    failed = failed || std::ferror(file) != 0;
     std::fclose(file);
     if (failed) {
         return nullptr;
     }
     size_t kept = normalize_list_text(text.get(), got);
-    std::memset(text.get() + kept, 0, length + 2 - kept);
+    std::memset(text.get() + kept, 0, capacity + 2 - kept);
     return text;
 }
 

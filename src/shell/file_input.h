@@ -1,5 +1,5 @@
-// Readers for every file the program takes in: whole binary files, the tone
-// list as text, and the size of a plain tone file.
+// Readers for every file the program takes in: whole binary files or a part
+// of one, the tone list as text, and the size of a plain tone file.
 #pragma once
 
 #include <cstdint>
@@ -10,9 +10,19 @@
 // on standard error and -1 is returned.
 int32_t read_whole_file(const char* path, std::unique_ptr<unsigned char[]>& data);
 
+// Opens and measures the file at `path` as read_whole_file does, with the
+// same lines on failure, but reads only the part from byte `offset` on, up to
+// `count` bytes or the end of the file, whichever comes first, into `dest`.
+// Returns the size of the whole file, which the caller compares against the
+// part it needed; or -1 after printing one line on standard error (a read that
+// delivers fewer bytes than that part is a read error).
+int32_t read_file_range(const char* path, int32_t offset, int32_t count, unsigned char* dest);
+
 // Reads the list file at `path` as text: CR LF arrives as LF, a Ctrl-Z ends
-// the text, and the text is followed by at least two zero bytes. Returns null
-// on any failure; prints nothing.
+// the text, and the text is followed by at least two zero bytes. Reading stops
+// soon after the first zero byte or Ctrl-Z, where the list ends; up to there
+// the buffer holds the file's text and zeros only, two bytes past the size of
+// a file read to its end. Returns null on any failure; prints nothing.
 std::unique_ptr<char[]> read_list_text(const char* path);
 
 // Returns the size of the file at `path` without reading it: -1 when it

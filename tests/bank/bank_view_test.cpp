@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 namespace {
 
 const char HEADING[] = "  [VIEW]            @ : strt  end  offset    size\n";
@@ -87,6 +89,55 @@ TEST(View, FilesTooLargeToMeasure) {
     RunResult r = run_qorvelix(dir.path, {"view", "BIG.PPC"});
     EXPECT_EQ(r.out, framed("E [VIEW] ERROR, cannot read File [BIG.PPC].\n"));
     EXPECT_EQ(r.err, "E [QORVELIX] cannot get file status.\n");
+    EXPECT_EQ(r.status, 0);
+}
+
+// Sparse files at and past the size limit: the largest that fits is reported
+// from its header (all zeros here), the larger ones cannot be measured.
+TEST(View, SparseFilesAroundTheSizeLimit) {
+    ScratchDir dir;
+    const Bytes unmeasurable = framed("E [VIEW] ERROR, cannot read File [S.PPC].\n");
+    struct Case {
+        int64_t size;
+        Bytes out;
+        Bytes err;
+    };
+    const Case cases[] = {
+        {(int64_t{1} << 31) - 1,
+         framed("  [VIEW] PPC FileSize : 2147483647 bytes\n"
+                "  [VIEW] PPC     0x1E : 0000 (0*32-160=-160)\n"
+                "W [VIEW] BAD Filesize(0x1E)\n" +
+                Bytes(HEADING)),
+         ""},
+        {int64_t{1} << 31, unmeasurable, "E [QORVELIX] cannot get file status.\n"},
+        {(int64_t{1} << 32) + 64, unmeasurable, "E [QORVELIX] cannot get file status.\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.size);
+        if (!make_sparse_file(dir / "S.PPC", c.size)) {
+            GTEST_SKIP() << "no sparse files here";
+        }
+        RunResult r = run_qorvelix(dir.path, {"view", "S.PPC"});
+        EXPECT_EQ(r.out, c.out);
+        EXPECT_EQ(r.err, c.err);
+        EXPECT_EQ(r.status, 0);
+    }
+}
+
+TEST(View, DirectoryCannotBeRead) {
+    if (testing_windows_program()) {
+        GTEST_SKIP() << "a Windows program cannot open a directory as a file";
+    }
+    ScratchDir dir;
+    ASSERT_EQ(mkdir((dir / "D.PPC").c_str(), 0755), 0);
+    struct stat st;
+    ASSERT_EQ(stat((dir / "D.PPC").c_str(), &st), 0);
+    if (st.st_size == 0) {
+        GTEST_SKIP() << "directories measure 0 bytes here";
+    }
+    RunResult r = run_qorvelix(dir.path, {"view", "D.PPC"});
+    EXPECT_EQ(r.out, framed("E [VIEW] ERROR, cannot read File [D.PPC].\n"));
+    EXPECT_EQ(r.err, "E [QORVELIX] File read error.\n");
     EXPECT_EQ(r.status, 0);
 }
 

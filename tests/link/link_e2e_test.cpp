@@ -175,6 +175,18 @@ TEST(Link, OutputThatCannotBeCreated) {
                                      "  [QORVELIX] tone:  0 [T.PCM/  0]\n"
                                      "  [QORVELIX] Totalsize : 1088 bytes (0027)\n",
                "E [LINK] cannot open [no/such/dir/OUT.PPC]\n");
+    EXPECT_FALSE(file_exists(dir / "no"));
+
+    // A directory where the output should be is left as it was.
+    ASSERT_EQ(mkdir((dir / "SUB.PPC").c_str(), 0755), 0);
+    write_file(dir / "SUB.PPC" + "/inside", "kept");
+    r = link(dir, "*\tSUB.PPC\n0\tT.PCM\n");
+    expect_run(r, 255,
+               Bytes(START_BANNER) + "  [QORVELIX] PPC-Filename [SUB.PPC]\n"
+                                     "  [QORVELIX] tone:  0 [T.PCM/  0]\n"
+                                     "  [QORVELIX] Totalsize : 1088 bytes (0027)\n",
+               "E [LINK] cannot open [SUB.PPC]\n");
+    EXPECT_EQ(read_file(dir / "SUB.PPC" + "/inside"), "kept");
 }
 
 TEST(Link, WriteErrorIsReportedInsteadOfDone) {
@@ -190,6 +202,22 @@ TEST(Link, WriteErrorIsReportedInsteadOfDone) {
                Bytes(START_BANNER) + "  [QORVELIX] PPC-Filename [/dev/full]\n"
                                      "  [QORVELIX] Totalsize : 1056 bytes (0026)\n",
                "E [LINK] write error [/dev/full]\n");
+
+    // With tones: every source is read, then the write fails; the sources
+    // stay as they were.
+    Bytes plain = pattern_bytes(32, 4);
+    Bytes bank = make_bank(0x28, {{2, 0x26, 0x27}}, pattern_bytes(64, 8));
+    write_file(dir / "T.PCM", plain);
+    write_file(dir / "B.PPC", bank);
+    r = link(dir, "*\t/dev/full\n0\tT.PCM\n1\tB.PPC\t2\n");
+    expect_run(r, 255,
+               Bytes(START_BANNER) + "  [QORVELIX] PPC-Filename [/dev/full]\n"
+                                     "  [QORVELIX] tone:  0 [T.PCM/  0]\n"
+                                     "  [QORVELIX] tone:  1 [B.PPC/  2]\n"
+                                     "  [QORVELIX] Totalsize : 1152 bytes (0029)\n",
+               "E [LINK] write error [/dev/full]\n");
+    EXPECT_EQ(read_file(dir / "T.PCM"), plain);
+    EXPECT_EQ(read_file(dir / "B.PPC"), bank);
 }
 
 // A source that measures but cannot be read: the run ends before the output
@@ -219,6 +247,275 @@ TEST(Link, SourceUnreadableAtCopyLeavesTheOutputAlone) {
     expect_run(r, 255, out + total,
                "E [QORVELIX] File read error.\n- [QORVELIX] READ PCM Failed [DIR.PCM]\n");
     EXPECT_EQ(read_file(dir / "OUT.PPC"), "keep me");
+}
+
+// Sparse files at and past the size limit as plain sources, as bank sources
+// and as the list: each stops the run with its own line, and no output is
+// written.
+TEST(Link, SparseFilesAroundTheSizeLimit) {
+    ScratchDir dir;
+    const Bytes head = "  [QORVELIX] PPC-Filename [OUT.PPC]\n";
+    const Bytes no_status = "E [QORVELIX] cannot get file status.\n";
+    const Bytes plain_line = head + "  [QORVELIX] tone:  0 [S.PCM/  0]\n";
+    const Bytes bank_line = head + "  [QORVELIX] tone:  0 [S.PPC/  0]\n";
+    struct Case {
+        int64_t size;
+        const char* file;
+        Bytes list;
+        int status;
+        Bytes out;
+        Bytes err;
+    };
+    const int64_t fits = (int64_t{1} << 31) - 1, big = int64_t{1} << 31,
+                  huge = (int64_t{1} << 32) + 64;
+    const Case cases[] = {
+        {fits, "S.PCM", "*\tOUT.PPC\n0\tS.PCM\n", 0,
+         framed(plain_line + "W [QORVELIX] PCM size is not a multiple of 32, padded [S.PCM]\n"),
+         "E [QORVELIX] TOO Large PPC-File, 2147484704 bytes\n"},
+        {big, "S.PCM", "*\tOUT.PPC\n0\tS.PCM\n", 0,
+         framed(plain_line + "E [QORVELIX] NOT FOUND [S.PCM].\n"), ""},
+        {huge, "S.PCM", "*\tOUT.PPC\n0\tS.PCM\n", 0,
+         framed(plain_line + "E [QORVELIX] NOT FOUND [S.PCM].\n"), ""},
+        {fits, "S.PPC", "*\tOUT.PPC\n0\tS.PPC\t0\n", 0,
+         framed(bank_line + "W [LINK] BAD Filesize(0x1E) [S.PPC]\n"
+                            "E [LINK] NOT FOUND PPC-Element [S.PPC/@0]\n"),
+         ""},
+        {big, "S.PPC", "*\tOUT.PPC\n0\tS.PPC\t0\n", 0,
+         framed(bank_line + "E [LINK] ERROR, cannot read File [S.PPC].\n"), no_status},
+        {huge, "S.PPC", "*\tOUT.PPC\n0\tS.PPC\t0\n", 0,
+         framed(bank_line + "E [LINK] ERROR, cannot read File [S.PPC].\n"), no_status},
+        // A list of zeros ends at its first byte; one too large to measure
+        // cannot be read.
+        {fits, "LIST.LXI", "", 0, framed("E [QORVELIX] ERROR, PPC-Filename not found.\n"), ""},
+        {big, "LIST.LXI", "", 1, Bytes(START_BANNER) + "E [QORVELIX] LXI NOT FOUND [LIST.LXI]\n",
+         ""},
+        {huge, "LIST.LXI", "", 1, Bytes(START_BANNER) + "E [QORVELIX] LXI NOT FOUND [LIST.LXI]\n",
+         ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.file << " of " << c.size << " bytes");
+        if (!c.list.empty()) {
+            write_file(dir / "LIST.LXI", c.list);
+        }
+        if (!make_sparse_file(dir / c.file, c.size)) {
+            GTEST_SKIP() << "no sparse files here";
+        }
+        expect_run(run_qorvelix(dir.path, {"link", "LIST.LXI"}), c.status, c.out, c.err);
+        EXPECT_FALSE(file_exists(dir / "OUT.PPC"));
+        std::remove((dir / c.file).c_str());
+    }
+}
+
+// Tones at both ends of the addressable range of a 2 GiB bank: the lookup
+// reads the table, the copy seeks to each tone.
+TEST(Link, TonesOutOfAHugeSparseBank) {
+    ScratchDir dir;
+    if (!make_sparse_file(dir / "S.PPC", (int64_t{1} << 31) - 1)) {
+        GTEST_SKIP() << "no sparse files here";
+    }
+    Bytes low = pattern_bytes(32, 21), high = pattern_bytes(512, 22);
+    ASSERT_TRUE(
+        patch_file(dir / "S.PPC", 0, make_bank(0x27, {{0, 0x26, 0x26}, {9, 0xFFF0, 0xFFFF}}, low)));
+    ASSERT_TRUE(patch_file(dir / "S.PPC", 0xFFF0 * 32 - 160, high));
+    RunResult r = link(dir, "*\tOUT.PPC\n0\tS.PPC\t9\n1\tS.PPC\n");
+    expect_run(r, 0,
+               framed("  [QORVELIX] PPC-Filename [OUT.PPC]\n"
+                      "  [QORVELIX] tone:  0 [S.PPC/  9]\n"
+                      "  [QORVELIX] tone:  1 [S.PPC/  0]\n"
+                      "W [LINK] BAD Filesize(0x1E) [S.PPC]\n"
+                      "W [LINK] BAD Filesize(0x1E) [S.PPC]\n"
+                      "  [QORVELIX] Totalsize : 1600 bytes (0037)\n"),
+               DONE_OUT);
+    EXPECT_EQ(read_file(dir / "OUT.PPC"),
+              make_bank(0x37, {{0, 0x26, 0x35}, {1, 0x36, 0x36}}, high + low));
+}
+
+// A directory where a bank source or the list should be: it opens and
+// measures but cannot be read.
+TEST(Link, DirectoryAsBankSourceOrList) {
+    if (testing_windows_program()) {
+        GTEST_SKIP() << "a Windows program cannot open a directory as a file";
+    }
+    ScratchDir dir;
+    ASSERT_EQ(mkdir((dir / "D.PPC").c_str(), 0755), 0);
+    struct stat st;
+    ASSERT_EQ(stat((dir / "D.PPC").c_str(), &st), 0);
+    if (st.st_size == 0) {
+        GTEST_SKIP() << "directories measure 0 bytes here";
+    }
+    expect_run(link(dir, "*\tOUT.PPC\n0\tD.PPC\n"), 0,
+               framed("  [QORVELIX] PPC-Filename [OUT.PPC]\n"
+                      "  [QORVELIX] tone:  0 [D.PPC/  0]\n"
+                      "E [LINK] ERROR, cannot read File [D.PPC].\n"),
+               "E [QORVELIX] File read error.\n");
+    EXPECT_FALSE(file_exists(dir / "OUT.PPC"));
+    expect_run(run_qorvelix(dir.path, {"link", "D.PPC"}), 1,
+               Bytes(START_BANNER) + "E [QORVELIX] LXI NOT FOUND [D.PPC]\n", "");
+}
+
+TEST(Link, TwoTonesFromOneSource) {
+    ScratchDir dir;
+    Bytes a = pattern_bytes(32, 31), b = pattern_bytes(64, 32), p = pattern_bytes(32, 33);
+    write_file(dir / "SRC.PPC", make_bank(0x29, {{3, 0x26, 0x26}, {7, 0x27, 0x28}}, a + b));
+    write_file(dir / "P.PCM", p);
+    RunResult r =
+        link(dir, "*\tOUT.PPC\n0\tSRC.PPC\t7\n1\tSRC.PPC\t3\n2\tSRC.PPC\t7\n3\tP.PCM\n4\tP.PCM\n");
+    expect_run(r, 0,
+               framed("  [QORVELIX] PPC-Filename [OUT.PPC]\n"
+                      "  [QORVELIX] tone:  0 [SRC.PPC/  7]\n"
+                      "  [QORVELIX] tone:  1 [SRC.PPC/  3]\n"
+                      "  [QORVELIX] tone:  2 [SRC.PPC/  7]\n"
+                      "  [QORVELIX] tone:  3 [P.PCM/  0]\n"
+                      "  [QORVELIX] tone:  4 [P.PCM/  0]\n"
+                      "  [QORVELIX] Totalsize : 1280 bytes (002D)\n"),
+               DONE_OUT);
+    EXPECT_EQ(
+        read_file(dir / "OUT.PPC"),
+        make_bank(
+            0x2D,
+            {{0, 0x26, 0x27}, {1, 0x28, 0x28}, {2, 0x29, 0x2A}, {3, 0x2B, 0x2B}, {4, 0x2C, 0x2C}},
+            b + a + b + p + p));
+}
+
+// 100 000 lines: line i (from 1) names tone i % 256, from A.PCM in even
+// rounds of 256 lines and B.PCM in odd ones, so the last line for each tone
+// decides its source; then the same length with an error on its last line.
+TEST(Link, ListOfAHundredThousandLines) {
+    ScratchDir dir;
+    const int lines = 100000;
+    Bytes a = pattern_bytes(32, 41), b = pattern_bytes(64, 42);
+    write_file(dir / "A.PCM", a);
+    write_file(dir / "B.PCM", b);
+    Bytes list = "*\tOUT.PPC\n";
+    Bytes out = "  [QORVELIX] PPC-Filename [OUT.PPC]\n";
+    char line[80];
+    for (int i = 1; i < lines; i++) {
+        const char* name = (i / 256) % 2 == 0 ? "A.PCM" : "B.PCM";
+        list += std::to_string(i % 256) + "\t" + name + "\n";
+        std::snprintf(line, sizeof line, "  [QORVELIX] tone:%3d [%s/  0]\n", i % 256, name);
+        out += line;
+    }
+    // Line 99999 is tone 159 of round 390: tones up to 159 end on A, the rest on B.
+    std::vector<EntrySpec> entries;
+    Bytes data;
+    uint16_t address = 0x26;
+    for (int tone = 0; tone < 256; tone++) {
+        uint16_t blocks = tone <= 159 ? 1 : 2;
+        entries.push_back({tone, address, static_cast<uint16_t>(address + blocks - 1)});
+        address = static_cast<uint16_t>(address + blocks);
+        data += tone <= 159 ? a : b;
+    }
+    expect_run(link(dir, list), 0, framed(out + "  [QORVELIX] Totalsize : 12320 bytes (0186)\n"),
+               DONE_OUT);
+    EXPECT_EQ(read_file(dir / "OUT.PPC"), make_bank(0x186, entries, data));
+
+    Bytes bad;
+    for (int i = 0; i < lines - 1; i++) {
+        bad += i % 2 == 0 ? ";\tcomment\r\n" : "\r\n";
+    }
+    bad += "256\tA.PCM\r\n";
+    std::remove((dir / "OUT.PPC").c_str());
+    expect_run(link(dir, bad), 0, framed("E [QORVELIX] BAD @-Number, line.99999\n"), "");
+    EXPECT_FALSE(file_exists(dir / "OUT.PPC"));
+}
+
+// A zero byte or a Ctrl-Z ends the list wherever it stands, inside a name,
+// right after a CR, as the first byte or beyond the first 64 KiB.
+TEST(Link, ListEndsAtAZeroByteOrCtrlZ) {
+    ScratchDir dir;
+    Bytes a = pattern_bytes(32, 51);
+    write_file(dir / "A.PCM", a);
+    const Bytes nul(1, '\0');
+    const Bytes taken = framed("  [QORVELIX] PPC-Filename [OUT.PPC]\n"
+                               "  [QORVELIX] tone:  0 [A.PCM/  0]\n"
+                               "  [QORVELIX] Totalsize : 1088 bytes (0027)\n");
+    struct Case {
+        Bytes list;
+        Bytes out;
+        bool written;
+    };
+    const Case cases[] = {
+        {"*\tOUT.PPC\n0\tA.PCM\n" + nul + "1\tB.PCM\n*\tOTHER.PPC\n", taken, true},
+        {"*\tOUT.PPC\n0\tA.PCM\n\x1A"
+         "1\tB.PCM\n*\tOTHER.PPC\n",
+         taken, true},
+        {"*\tOUT.PPC\n0\tA.PCM" + nul + "junk\n1\tB.PCM\n", taken, true},
+        {"*\tOUT.PPC\r\n0\tA.PCM\x1A"
+         "junk\r\n1\tB.PCM\r\n",
+         taken, true},
+        {"*\tOUT.PPC\r\n0\tA.PCM\r\x1A\n1\tB.PCM\r\n",
+         framed("  [QORVELIX] PPC-Filename [OUT.PPC]\n"
+                "  [QORVELIX] tone:  0 [A.PCM\r/  0]\n"
+                "E [QORVELIX] NOT FOUND [A.PCM\r].\n"),
+         false},
+        {nul + "*\tOUT.PPC\n0\tA.PCM\n", framed("E [QORVELIX] ERROR, PPC-Filename not found.\n"),
+         false},
+        {"\x1A*\tOUT.PPC\n", framed("E [QORVELIX] ERROR, PPC-Filename not found.\n"), false},
+        {"*\tOUT.PPC\n0\tA.PCM\n;" + Bytes(70000, 'c') + "\n" + nul + "300\tX\n", taken, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(c.list.substr(0, 40)));
+        expect_run(link(dir, c.list), 0, c.out, c.written ? DONE_OUT : "");
+        EXPECT_EQ(file_exists(dir / "OUT.PPC"), c.written);
+        if (c.written) {
+            EXPECT_EQ(read_file(dir / "OUT.PPC"), make_bank(0x27, {{0, 0x26, 0x26}}, a));
+        }
+        EXPECT_FALSE(file_exists(dir / "OTHER.PPC"));
+        std::remove((dir / "OUT.PPC").c_str());
+    }
+}
+
+// Lines of 1 MiB in every field: comments, names no file system takes, and
+// numbers of a million digits, which saturate or keep their value.
+TEST(Link, LinesOfOneMebibyte) {
+    ScratchDir dir;
+    const size_t mib = 1 << 20;
+    Bytes a = pattern_bytes(32, 61);
+    write_file(dir / "A.PCM", a);
+    write_file(dir / "B.PPC", make_bank(0x28, {{1, 0x26, 0x27}}, pattern_bytes(64, 62)));
+    const Bytes head = "  [QORVELIX] PPC-Filename [OUT.PPC]\n";
+    const Bytes long_name(mib, 'n'), long_out(mib, 'o');
+    struct Case {
+        Bytes list;
+        int status;
+        Bytes out;
+        Bytes err;
+    };
+    const Case cases[] = {
+        {";" + Bytes(mib, 'c') + "\n*\tOUT.PPC\n0\tA.PCM\n", 0,
+         framed(head + "  [QORVELIX] tone:  0 [A.PCM/  0]\n"
+                       "  [QORVELIX] Totalsize : 1088 bytes (0027)\n"),
+         DONE_OUT},
+        {"*\tOUT.PPC\n0\t" + long_name + "\n", 0,
+         framed(head + "  [QORVELIX] tone:  0 [" + long_name + "/  0]\nE [QORVELIX] NOT FOUND [" +
+                long_name + "].\n"),
+         ""},
+        {"*\tOUT.PPC\n0\t" + long_name + ".PPC\n", 0,
+         framed(head + "  [QORVELIX] tone:  0 [" + long_name +
+                ".PPC/  0]\nE [LINK] ERROR, cannot read File [" + long_name + ".PPC].\n"),
+         "E [QORVELIX] Error, input file not found. [" + long_name + ".PPC]\n"},
+        {"*\t" + long_out + "\n0\tA.PCM\n", 255,
+         Bytes(START_BANNER) + "  [QORVELIX] PPC-Filename [" + long_out +
+             "]\n  [QORVELIX] tone:  0 [A.PCM/  0]\n"
+             "  [QORVELIX] Totalsize : 1088 bytes (0027)\n",
+         "E [LINK] cannot open [" + long_out + "]\n"},
+        {"*\tOUT.PPC\n" + Bytes(mib, '9') + "\tA.PCM\n", 0,
+         framed(head + "E [QORVELIX] BAD @-Number, line.1\n"), ""},
+        {"*\tOUT.PPC\n0\tB.PPC\t" + Bytes(mib, '7') + "\n", 0,
+         framed(head + "  [QORVELIX] tone:  0 [B.PPC/2147483647]\n"
+                       "E [LINK] NOT FOUND PPC-Element [B.PPC/@2147483647]\n"),
+         ""},
+        {"*\tOUT.PPC\n" + Bytes(mib, '0') + "\tB.PPC\t" + Bytes(mib, '0') + "1\n", 0,
+         framed(head + "  [QORVELIX] tone:  0 [B.PPC/  1]\n"
+                       "  [QORVELIX] Totalsize : 1120 bytes (0028)\n"),
+         DONE_OUT},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(c.list.substr(0, 20)));
+        expect_run(link(dir, c.list), c.status, c.out, c.err);
+        EXPECT_EQ(file_exists(dir / "OUT.PPC"), c.err == DONE_OUT);
+        std::remove((dir / "OUT.PPC").c_str());
+    }
 }
 
 } // namespace

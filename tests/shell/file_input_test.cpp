@@ -119,3 +119,102 @@ TEST(ReadListText, TextIsFollowedOnlyByZeros) {
 }
 
 } // namespace
+
+namespace {
+
+// What one read_file_range call gave: its result, the bytes it left in a
+// destination pre-filled with '#', and its standard error.
+struct Ranged {
+    int32_t result;
+    Bytes dest;
+    Bytes err;
+};
+
+Ranged read_range(const std::string& path, int32_t offset, int32_t count, size_t room = 8) {
+    Bytes dest(room, '#');
+    testing::internal::CaptureStderr();
+    Ranged r;
+    r.result =
+        read_file_range(path.c_str(), offset, count, reinterpret_cast<unsigned char*>(dest.data()));
+    r.err = testing::internal::GetCapturedStderr();
+    r.dest = dest;
+    return r;
+}
+
+// The part asked for is cut at the end of the file, and the whole file's size
+// comes back whatever part was read.
+TEST(ReadFileRange, ReadsThePartInsideTheFile) {
+    ScratchDir dir;
+    write_file(dir / "f", "0123456789");
+    struct Case {
+        int32_t offset;
+        int32_t count;
+        Bytes dest;
+    };
+    const Case cases[] = {
+        {0, 4, "0123####"},  {3, 4, "3456####"},  {8, 4, "89######"},  {0, 8, "01234567"},
+        {9, 8, "9#######"},  {10, 4, "########"}, {11, 4, "########"}, {0, 0, "########"},
+        {-1, 4, "########"}, {2, -1, "########"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.offset << "+" << c.count);
+        Ranged r = read_range(dir / "f", c.offset, c.count);
+        EXPECT_EQ(r.result, 10);
+        EXPECT_EQ(r.dest, c.dest);
+        EXPECT_EQ(r.err, "");
+    }
+    write_file(dir / "empty", "");
+    EXPECT_EQ(read_range(dir / "empty", 0, 8).result, 0);
+}
+
+TEST(ReadFileRange, FailuresPrintTheWholeFileReadersLines) {
+    ScratchDir dir;
+    std::string missing = dir / "missing";
+    Ranged r = read_range(missing, 0, 4);
+    EXPECT_EQ(r.result, -1);
+    EXPECT_EQ(r.err, "E [QORVELIX] Error, input file not found. [" + missing + "]\n");
+    EXPECT_EQ(r.dest, "########");
+
+    // A directory opens and measures here but cannot be read.
+    r = read_range(dir.path, 0, 4);
+    EXPECT_EQ(r.result, -1);
+    EXPECT_EQ(r.err, "E [QORVELIX] File read error.\n");
+}
+
+TEST(ReadFileRange, SparseFilesAroundTheSizeLimit) {
+    ScratchDir dir;
+    std::string fits = dir / "fits", big = dir / "big", huge = dir / "huge";
+    if (!make_sparse_file(fits, (int64_t{1} << 31) - 1) ||
+        !make_sparse_file(big, int64_t{1} << 31) ||
+        !make_sparse_file(huge, (int64_t{1} << 32) + 64)) {
+        GTEST_SKIP() << "no sparse files here";
+    }
+    Ranged r = read_range(fits, INT32_MAX - 3, 8);
+    EXPECT_EQ(r.result, INT32_MAX);
+    EXPECT_EQ(r.dest, Bytes(3, '\0') + "#####");
+    for (const std::string& path : {big, huge}) {
+        r = read_range(path, 0, 8);
+        EXPECT_EQ(r.result, -1);
+        EXPECT_EQ(r.err, "E [QORVELIX] cannot get file status.\n");
+    }
+}
+
+// Lists longer than one read chunk: the buffer grows, a CR LF pair split
+// between two chunks still becomes one LF, and a zero byte far into the file
+// ends the text.
+TEST(ReadListText, LongListsAcrossReadChunks) {
+    ScratchDir dir;
+    const size_t chunk = 64 * 1024;
+    Bytes raw(chunk - 1, 'a');
+    raw += "\r\n";
+    raw += Bytes(3 * chunk, 'b');
+    raw += "\r\nend";
+    write_file(dir / "list", raw);
+    EXPECT_EQ(list_text_of(dir / "list"),
+              Bytes(chunk - 1, 'a') + "\n" + Bytes(3 * chunk, 'b') + "\nend");
+
+    write_file(dir / "list", Bytes(2 * chunk + 5, 'c') + Bytes(1, '\0') + Bytes(chunk, 'd'));
+    EXPECT_EQ(list_text_of(dir / "list"), Bytes(2 * chunk + 5, 'c'));
+}
+
+} // namespace

@@ -57,6 +57,16 @@ bool make_sparse_file(const std::string& path, int64_t size) {
     return close(fd) == 0 && ok;
 }
 
+bool patch_file(const std::string& path, int64_t offset, const Bytes& bytes) {
+    int fd = open(path.c_str(), O_WRONLY);
+    if (fd < 0) {
+        return false;
+    }
+    bool ok = pwrite(fd, bytes.data(), bytes.size(), static_cast<off_t>(offset)) ==
+              static_cast<ssize_t>(bytes.size());
+    return close(fd) == 0 && ok;
+}
+
 namespace {
 
 std::vector<std::string> program_command() {

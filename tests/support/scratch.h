@@ -20,6 +20,9 @@ bool file_exists(const std::string& path);
 // Creates a sparse file of `size` bytes; false where the file system refuses.
 bool make_sparse_file(const std::string& path, int64_t size);
 
+// Overwrites the bytes of an existing file from `offset` on with `bytes`.
+bool patch_file(const std::string& path, int64_t offset, const Bytes& bytes);
+
 // What one run of the program printed and how it ended.
 struct RunResult {
     int status; // exit status as a shell sees it, 0 to 255; -1 if it did not exit

@@ -1,0 +1,114 @@
+// A whole link run over a list and a bank made from the input, in a private
+// directory. The input is a 16-bit little-endian list length, the list, and
+// the rest, which becomes both the bank B.PPC and the plain file B.PCM. Every
+// '/' of the list becomes '_', so no name leaves the directory.
+//
+// A run must end in one of three ways: the layout fails and the directory is
+// as it was; the process ends with the fatal status and the directory is as
+// it was (in this directory only a source that cannot be read or an output
+// that cannot be created can cause it); or the bank is written, holding
+// exactly the header, table and tone bytes the layout promised, and nothing
+// else has changed.
+#include "fuzz_support.h"
+#include "link/bank_writer.h"
+#include "link/tone_layout.h"
+#include "shell/exit_status.h"
+
+#include <cstring>
+#include <memory>
+#include <string>
+
+namespace {
+
+// The bank a run must write for the laid-out `table`, from the sources as
+// they were before the run.
+std::string expected_bank(const ToneTable table, int32_t total, const DirSnapshot& sources) {
+    std::string bank(static_cast<size_t>(total), '\0');
+    auto* image = reinterpret_cast<unsigned char*>(bank.data());
+    std::memcpy(image, BANK_MAGIC, BANK_MAGIC_SIZE);
+    write_u16le(image + HEADER_WORD_OFFSET, header_word_for(total));
+    for (int tone = 0; tone < TONE_COUNT; tone++) {
+        const ToneSlot& slot = table[tone];
+        if (slot.name == nullptr) {
+            continue;
+        }
+        write_u16le(image + TONE_TABLE_OFFSET + tone * TONE_ENTRY_SIZE, slot.start);
+        write_u16le(image + TONE_TABLE_OFFSET + tone * TONE_ENTRY_SIZE + 2, slot.end);
+        auto source = sources.find(slot.name);
+        if (source == sources.end()) {
+            fuzz_fail("a tone was taken from a file that is not there");
+        }
+        const std::string& bytes = source->second;
+        int64_t offset = block_offset(slot.start);
+        if (slot.source_offset < 0 || slot.size < 0 ||
+            int64_t{slot.source_offset} + slot.size > static_cast<int64_t>(bytes.size()) ||
+            offset < BANK_HEADER_SIZE || offset + slot.size > total) {
+            fuzz_fail("the layout placed a tone outside its source or the bank");
+        }
+        bank.replace(
+            static_cast<size_t>(offset), static_cast<size_t>(slot.size),
+            bytes.substr(static_cast<size_t>(slot.source_offset), static_cast<size_t>(slot.size)));
+    }
+    if (header_word_for(total) * int64_t{BLOCK_SIZE} - ADDRESS_BIAS != total) {
+        fuzz_fail("the header word does not describe the bank");
+    }
+    return bank;
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    size_t list_length = size;
+    const uint8_t* list = data;
+    if (size >= 2) {
+        list_length = static_cast<size_t>(data[0] | (data[1] << 8));
+        list_length = list_length < size - 2 ? list_length : size - 2;
+        list = data + 2;
+    }
+    std::string list_text(reinterpret_cast<const char*>(list), list_length);
+    for (char& c : list_text) {
+        c = c == '/' ? '_' : c;
+    }
+    const uint8_t* rest = list + list_length;
+    size_t rest_length = size - static_cast<size_t>(rest - data);
+
+    enter_private_dir();
+    write_bytes("LIST.LXI", reinterpret_cast<const uint8_t*>(list_text.data()), list_length);
+    write_bytes("B.PPC", rest, rest_length);
+    write_bytes("B.PCM", rest, rest_length);
+    const DirSnapshot before = snapshot_dir();
+
+    ToneTable table;
+    std::unique_ptr<char[]> text;
+    int32_t total = -1;
+    const char* output = nullptr;
+    int result = 0;
+    bool ended = false;
+    try {
+        output = layout_tones("LIST.LXI", table, &total, text);
+        result = link_bank("LIST.LXI");
+    } catch (const ProcessEnd& end) {
+        if (end.status != EXIT_STATUS_FATAL || output == nullptr) {
+            fuzz_fail("the run ended the process where it should not");
+        }
+        ended = true;
+    }
+    const DirSnapshot after = snapshot_dir();
+    leave_private_dir();
+
+    if (output == nullptr || ended) {
+        if (result != (ended ? 0 : -1) || after != before) {
+            fuzz_fail("a failed run changed the directory");
+        }
+        return 0;
+    }
+    if (result != 0) {
+        fuzz_fail("a run whose layout succeeded did not write its bank");
+    }
+    DirSnapshot expected = before;
+    expected[output] = expected_bank(table, total, before);
+    if (after != expected) {
+        fuzz_fail("the bank or the directory is not what the layout promised");
+    }
+    return 0;
+}

@@ -14,8 +14,8 @@ struct Tone {
 };
 
 const Tone TONES[] = {
-    {"KICK.PCM", 256, 3.0, 4.0},  {"SNARE.PCM", 192, 11.0, 3.0}, {"HAT.PCM", 96, 23.0, 6.0},
-    {"BASS.PCM", 384, 6.0, 0.5},  {"LEAD.PCM", 320, 15.0, 0.2},
+    {"KICK.PCM", 256, 3.0, 4.0}, {"SNARE.PCM", 192, 11.0, 3.0}, {"HAT.PCM", 96, 23.0, 6.0},
+    {"BASS.PCM", 384, 6.0, 0.5}, {"LEAD.PCM", 320, 15.0, 0.2},
 };
 
 // One code nibble from the slope of a decaying sine at position `t` (0 to 1).

@@ -14,10 +14,6 @@ RunResult view(const ScratchDir& dir, const Bytes& bank) {
     return run_qorvelix(dir.path, {"view", "BANK.PPC"});
 }
 
-Bytes framed(const Bytes& body) {
-    return START_BANNER + body + FINISH_BANNER;
-}
-
 TEST(View, EmptyBankWithMatchingHeaderWord) {
     ScratchDir dir;
     RunResult r = view(dir, make_bank(0x26, {}, ""));

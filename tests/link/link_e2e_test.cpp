@@ -8,23 +8,6 @@
 
 namespace {
 
-const char DONE_OUT[] = "  [LINK] done [OUT.PPC]\n";
-
-Bytes framed(const Bytes& body) {
-    return START_BANNER + body + FINISH_BANNER;
-}
-
-RunResult link(const ScratchDir& dir, const Bytes& list) {
-    write_file(dir / "LIST.LXI", list);
-    return run_qorvelix(dir.path, {"link", "LIST.LXI"});
-}
-
-void expect_run(const RunResult& r, int status, const Bytes& out, const Bytes& err) {
-    EXPECT_EQ(r.status, status);
-    EXPECT_EQ(r.out, out);
-    EXPECT_EQ(r.err, err);
-}
-
 TEST(Link, ExampleListFromAPlainFileAndABank) {
     ScratchDir dir;
     Bytes bass = pattern_bytes(96, 1);
@@ -33,7 +16,7 @@ TEST(Link, ExampleListFromAPlainFileAndABank) {
     write_file(dir / "OLD.PPC",
                make_bank(0x29, {{3, 0x26, 0x26}, {12, 0x27, 0x28}}, Bytes(32, 'z') + tone12));
     write_file(dir / "BASS.PCM", bass);
-    RunResult r = link(dir, ";\tmy bank\r\n*\tOUT.PPC\r\n0\tBASS.PCM\r\n5\tOLD.PPC\t12\r\n");
+    RunResult r = link_list(dir, ";\tmy bank\r\n*\tOUT.PPC\r\n0\tBASS.PCM\r\n5\tOLD.PPC\t12\r\n");
     expect_run(r, 0,
                framed("  [QORVELIX] PPC-Filename [OUT.PPC]\n"
                       "  [QORVELIX] tone:  0 [BASS.PCM/  0]\n"
@@ -56,7 +39,7 @@ TEST(Link, ExampleListFromAPlainFileAndABank) {
 
 TEST(Link, OutputLineOnlyGivesAnEmptyBank) {
     ScratchDir dir;
-    RunResult r = link(dir, "*\tOUT.PPC\n");
+    RunResult r = link_list(dir, "*\tOUT.PPC\n");
     expect_run(r, 0,
                framed("  [QORVELIX] PPC-Filename [OUT.PPC]\n"
                       "  [QORVELIX] Totalsize : 1056 bytes (0026)\n"),
@@ -69,7 +52,7 @@ TEST(Link, ExistingOutputIsTruncatedAndRewritten) {
     write_file(dir / "OUT.PPC", Bytes(5000, 'q'));
     Bytes tone = pattern_bytes(64, 9);
     write_file(dir / "T.PCM", tone);
-    RunResult r = link(dir, "*\tOUT.PPC\n3\tT.PCM\n");
+    RunResult r = link_list(dir, "*\tOUT.PPC\n3\tT.PCM\n");
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(read_file(dir / "OUT.PPC"), make_bank(0x28, {{3, 0x26, 0x27}}, tone));
     struct stat st;
@@ -83,7 +66,7 @@ TEST(Link, ShortPlainSourceIsPaddedAndLaterTonesStayInPlace) {
     Bytes odd = pattern_bytes(40, 3), next = pattern_bytes(32, 77);
     write_file(dir / "ODD.PCM", odd);
     write_file(dir / "NEXT.PCM", next);
-    RunResult r = link(dir, "*\tOUT.PPC\n1\tODD.PCM\n2\tNEXT.PCM\n");
+    RunResult r = link_list(dir, "*\tOUT.PPC\n1\tODD.PCM\n2\tNEXT.PCM\n");
     expect_run(r, 0,
                framed("  [QORVELIX] PPC-Filename [OUT.PPC]\n"
                       "  [QORVELIX] tone:  1 [ODD.PCM/  0]\n"
@@ -104,7 +87,7 @@ TEST(Link, RebuildsABankFromItsOwnTones) {
     Bytes a = pattern_bytes(32, 1), b = pattern_bytes(64, 2);
     Bytes old = make_bank(0x29, {{0, 0x26, 0x26}, {1, 0x27, 0x28}}, a + b);
     write_file(dir / "OUT.PPC", old);
-    RunResult r = link(dir, "*\tOUT.PPC\n0\tOUT.PPC\t1\n1\tOUT.PPC\t0\n2\tOUT.PPC\t1\n");
+    RunResult r = link_list(dir, "*\tOUT.PPC\n0\tOUT.PPC\t1\n1\tOUT.PPC\t0\n2\tOUT.PPC\t1\n");
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.err, DONE_OUT);
     EXPECT_EQ(read_file(dir / "OUT.PPC"),
@@ -114,7 +97,7 @@ TEST(Link, RebuildsABankFromItsOwnTones) {
 TEST(Link, OutputMayBeTheListItself) {
     ScratchDir dir;
     write_file(dir / "T.PCM", Bytes(32, 't'));
-    RunResult r = link(dir, "*\tLIST.LXI\n0\tT.PCM\n");
+    RunResult r = link_list(dir, "*\tLIST.LXI\n0\tT.PCM\n");
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.err, "  [LINK] done [LIST.LXI]\n");
     EXPECT_EQ(read_file(dir / "LIST.LXI"), make_bank(0x27, {{0, 0x26, 0x26}}, Bytes(32, 't')));
@@ -161,7 +144,7 @@ TEST(Link, LayoutFailuresLeaveTheOutputAlone) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.list);
-        expect_run(link(dir, c.list), 0, framed(c.out), c.err);
+        expect_run(link_list(dir, c.list), 0, framed(c.out), c.err);
         EXPECT_EQ(read_file(dir / "OUT.PPC"), kept);
     }
 }
@@ -169,7 +152,7 @@ TEST(Link, LayoutFailuresLeaveTheOutputAlone) {
 TEST(Link, OutputThatCannotBeCreated) {
     ScratchDir dir;
     write_file(dir / "T.PCM", Bytes(32, 't'));
-    RunResult r = link(dir, "*\tno/such/dir/OUT.PPC\n0\tT.PCM\n");
+    RunResult r = link_list(dir, "*\tno/such/dir/OUT.PPC\n0\tT.PCM\n");
     expect_run(r, 255,
                Bytes(START_BANNER) + "  [QORVELIX] PPC-Filename [no/such/dir/OUT.PPC]\n"
                                      "  [QORVELIX] tone:  0 [T.PCM/  0]\n"
@@ -180,7 +163,7 @@ TEST(Link, OutputThatCannotBeCreated) {
     // A directory where the output should be is left as it was.
     ASSERT_EQ(mkdir((dir / "SUB.PPC").c_str(), 0755), 0);
     write_file(dir / "SUB.PPC" + "/inside", "kept");
-    r = link(dir, "*\tSUB.PPC\n0\tT.PCM\n");
+    r = link_list(dir, "*\tSUB.PPC\n0\tT.PCM\n");
     expect_run(r, 255,
                Bytes(START_BANNER) + "  [QORVELIX] PPC-Filename [SUB.PPC]\n"
                                      "  [QORVELIX] tone:  0 [T.PCM/  0]\n"
@@ -197,7 +180,7 @@ TEST(Link, WriteErrorIsReportedInsteadOfDone) {
     if (!file_exists("/dev/full")) {
         GTEST_SKIP() << "no /dev/full here";
     }
-    RunResult r = link(dir, "*\t/dev/full\n");
+    RunResult r = link_list(dir, "*\t/dev/full\n");
     expect_run(r, 255,
                Bytes(START_BANNER) + "  [QORVELIX] PPC-Filename [/dev/full]\n"
                                      "  [QORVELIX] Totalsize : 1056 bytes (0026)\n",
@@ -209,7 +192,7 @@ TEST(Link, WriteErrorIsReportedInsteadOfDone) {
     Bytes bank = make_bank(0x28, {{2, 0x26, 0x27}}, pattern_bytes(64, 8));
     write_file(dir / "T.PCM", plain);
     write_file(dir / "B.PPC", bank);
-    r = link(dir, "*\t/dev/full\n0\tT.PCM\n1\tB.PPC\t2\n");
+    r = link_list(dir, "*\t/dev/full\n0\tT.PCM\n1\tB.PPC\t2\n");
     expect_run(r, 255,
                Bytes(START_BANNER) + "  [QORVELIX] PPC-Filename [/dev/full]\n"
                                      "  [QORVELIX] tone:  0 [T.PCM/  0]\n"
@@ -243,7 +226,7 @@ TEST(Link, SourceUnreadableAtCopyLeavesTheOutputAlone) {
     char total[80];
     std::snprintf(total, sizeof total, "  [QORVELIX] Totalsize : %d bytes (%04X)\n",
                   int(padded + 1056), unsigned((padded + 1056 + 160) / 32));
-    RunResult r = link(dir, "*\tOUT.PPC\n0\tDIR.PCM\n");
+    RunResult r = link_list(dir, "*\tOUT.PPC\n0\tDIR.PCM\n");
     expect_run(r, 255, out + total,
                "E [QORVELIX] File read error.\n- [QORVELIX] READ PCM Failed [DIR.PCM]\n");
     EXPECT_EQ(read_file(dir / "OUT.PPC"), "keep me");
@@ -317,7 +300,7 @@ TEST(Link, TonesOutOfAHugeSparseBank) {
     ASSERT_TRUE(
         patch_file(dir / "S.PPC", 0, make_bank(0x27, {{0, 0x26, 0x26}, {9, 0xFFF0, 0xFFFF}}, low)));
     ASSERT_TRUE(patch_file(dir / "S.PPC", 0xFFF0 * 32 - 160, high));
-    RunResult r = link(dir, "*\tOUT.PPC\n0\tS.PPC\t9\n1\tS.PPC\n");
+    RunResult r = link_list(dir, "*\tOUT.PPC\n0\tS.PPC\t9\n1\tS.PPC\n");
     expect_run(r, 0,
                framed("  [QORVELIX] PPC-Filename [OUT.PPC]\n"
                       "  [QORVELIX] tone:  0 [S.PPC/  9]\n"
@@ -343,7 +326,7 @@ TEST(Link, DirectoryAsBankSourceOrList) {
     if (st.st_size == 0) {
         GTEST_SKIP() << "directories measure 0 bytes here";
     }
-    expect_run(link(dir, "*\tOUT.PPC\n0\tD.PPC\n"), 0,
+    expect_run(link_list(dir, "*\tOUT.PPC\n0\tD.PPC\n"), 0,
                framed("  [QORVELIX] PPC-Filename [OUT.PPC]\n"
                       "  [QORVELIX] tone:  0 [D.PPC/  0]\n"
                       "E [LINK] ERROR, cannot read File [D.PPC].\n"),
@@ -358,8 +341,8 @@ TEST(Link, TwoTonesFromOneSource) {
     Bytes a = pattern_bytes(32, 31), b = pattern_bytes(64, 32), p = pattern_bytes(32, 33);
     write_file(dir / "SRC.PPC", make_bank(0x29, {{3, 0x26, 0x26}, {7, 0x27, 0x28}}, a + b));
     write_file(dir / "P.PCM", p);
-    RunResult r =
-        link(dir, "*\tOUT.PPC\n0\tSRC.PPC\t7\n1\tSRC.PPC\t3\n2\tSRC.PPC\t7\n3\tP.PCM\n4\tP.PCM\n");
+    RunResult r = link_list(
+        dir, "*\tOUT.PPC\n0\tSRC.PPC\t7\n1\tSRC.PPC\t3\n2\tSRC.PPC\t7\n3\tP.PCM\n4\tP.PCM\n");
     expect_run(r, 0,
                framed("  [QORVELIX] PPC-Filename [OUT.PPC]\n"
                       "  [QORVELIX] tone:  0 [SRC.PPC/  7]\n"
@@ -405,8 +388,8 @@ TEST(Link, ListOfAHundredThousandLines) {
         address = static_cast<uint16_t>(address + blocks);
         data += tone <= 159 ? a : b;
     }
-    expect_run(link(dir, list), 0, framed(out + "  [QORVELIX] Totalsize : 12320 bytes (0186)\n"),
-               DONE_OUT);
+    expect_run(link_list(dir, list), 0,
+               framed(out + "  [QORVELIX] Totalsize : 12320 bytes (0186)\n"), DONE_OUT);
     EXPECT_EQ(read_file(dir / "OUT.PPC"), make_bank(0x186, entries, data));
 
     Bytes bad;
@@ -415,7 +398,7 @@ TEST(Link, ListOfAHundredThousandLines) {
     }
     bad += "256\tA.PCM\r\n";
     std::remove((dir / "OUT.PPC").c_str());
-    expect_run(link(dir, bad), 0, framed("E [QORVELIX] BAD @-Number, line.99999\n"), "");
+    expect_run(link_list(dir, bad), 0, framed("E [QORVELIX] BAD @-Number, line.99999\n"), "");
     EXPECT_FALSE(file_exists(dir / "OUT.PPC"));
 }
 
@@ -455,7 +438,7 @@ TEST(Link, ListEndsAtAZeroByteOrCtrlZ) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::PrintToString(c.list.substr(0, 40)));
-        expect_run(link(dir, c.list), 0, c.out, c.written ? DONE_OUT : "");
+        expect_run(link_list(dir, c.list), 0, c.out, c.written ? DONE_OUT : "");
         EXPECT_EQ(file_exists(dir / "OUT.PPC"), c.written);
         if (c.written) {
             EXPECT_EQ(read_file(dir / "OUT.PPC"), make_bank(0x27, {{0, 0x26, 0x26}}, a));
@@ -512,7 +495,7 @@ TEST(Link, LinesOfOneMebibyte) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::PrintToString(c.list.substr(0, 20)));
-        expect_run(link(dir, c.list), c.status, c.out, c.err);
+        expect_run(link_list(dir, c.list), c.status, c.out, c.err);
         EXPECT_EQ(file_exists(dir / "OUT.PPC"), c.err == DONE_OUT);
         std::remove((dir / "OUT.PPC").c_str());
     }

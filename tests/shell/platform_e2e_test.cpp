@@ -9,23 +9,6 @@
 
 namespace {
 
-const char DONE_OUT[] = "  [LINK] done [OUT.PPC]\n";
-
-Bytes framed(const Bytes& body) {
-    return START_BANNER + body + FINISH_BANNER;
-}
-
-RunResult link(const ScratchDir& dir, const Bytes& list) {
-    write_file(dir / "LIST.LXI", list);
-    return run_qorvelix(dir.path, {"link", "LIST.LXI"});
-}
-
-void expect_run(const RunResult& r, int status, const Bytes& out, const Bytes& err) {
-    EXPECT_EQ(r.status, status);
-    EXPECT_EQ(r.out, out);
-    EXPECT_EQ(r.err, err);
-}
-
 // Sparse files of the given sizes in `dir`, or false where they cannot be made.
 bool make_sparse_files(const ScratchDir& dir,
                        const std::vector<std::pair<const char*, int64_t>>& files) {
@@ -41,8 +24,8 @@ TEST(Platform, CrLfLinesAndCtrlZReadAsOnEverySystem) {
     ScratchDir dir;
     Bytes a = pattern_bytes(64, 4);
     write_file(dir / "A.PCM", a);
-    RunResult r = link(dir, ";\tmy bank\r\n*\tOUT.PPC\r\n\r\n0\tA.PCM\r\n\x1A"
-                            "1\tNONE.PCM\r\n");
+    RunResult r = link_list(dir, ";\tmy bank\r\n*\tOUT.PPC\r\n\r\n0\tA.PCM\r\n\x1A"
+                                 "1\tNONE.PCM\r\n");
     expect_run(r, 0,
                framed("  [QORVELIX] PPC-Filename [OUT.PPC]\n"
                       "  [QORVELIX] tone:  0 [A.PCM/  0]\n"
@@ -51,7 +34,7 @@ TEST(Platform, CrLfLinesAndCtrlZReadAsOnEverySystem) {
     EXPECT_EQ(read_file(dir / "OUT.PPC"), make_bank(0x28, {{0, 0x26, 0x27}}, a));
 
     // Line numbers count the lines a CR LF ends, empty ones included.
-    r = link(dir, "*\tOUT.PPC\r\n;\tc\r\n\r\n300\tA.PCM\r\n");
+    r = link_list(dir, "*\tOUT.PPC\r\n;\tc\r\n\r\n300\tA.PCM\r\n");
     expect_run(r, 0,
                framed("  [QORVELIX] PPC-Filename [OUT.PPC]\n"
                       "E [QORVELIX] BAD @-Number, line.3\n"),
@@ -63,7 +46,7 @@ TEST(Platform, LoneCrStaysInItsField) {
     write_file(dir / "A.PCM", Bytes(32, 'a'));
     write_file(dir / "B.PCM", Bytes(32, 'b'));
     // No line ends at the CR: the name runs on into what follows it.
-    RunResult r = link(dir, "*\tOUT.PPC\n0\tA.PCM\r1\tB.PCM\n");
+    RunResult r = link_list(dir, "*\tOUT.PPC\n0\tA.PCM\r1\tB.PCM\n");
     expect_run(r, 0,
                framed("  [QORVELIX] PPC-Filename [OUT.PPC]\n"
                       "  [QORVELIX] tone:  0 [A.PCM\r1/  0]\n"
@@ -75,7 +58,7 @@ TEST(Platform, LoneCrStaysInItsField) {
 TEST(Platform, ZeroByteEndsTheList) {
     ScratchDir dir;
     write_file(dir / "A.PCM", Bytes(32, 'a'));
-    RunResult r = link(dir, Bytes("*\tOUT.PPC\n0\tA.PCM\n") + '\0' + "1\tNONE.PCM\n");
+    RunResult r = link_list(dir, Bytes("*\tOUT.PPC\n0\tA.PCM\n") + '\0' + "1\tNONE.PCM\n");
     expect_run(r, 0,
                framed("  [QORVELIX] PPC-Filename [OUT.PPC]\n"
                       "  [QORVELIX] tone:  0 [A.PCM/  0]\n"
@@ -89,8 +72,8 @@ TEST(Platform, ConsoleLinesEndInLineFeedOnly) {
     ScratchDir dir;
     write_file(dir / "ODD.PCM", Bytes(40, 'o'));
     std::vector<RunResult> runs;
-    runs.push_back(link(dir, "*\tOUT.PPC\n0\tODD.PCM\n1\tNONE.PPC\n"));
-    runs.push_back(link(dir, "*\tOUT.PPC\n0\tODD.PCM\n"));
+    runs.push_back(link_list(dir, "*\tOUT.PPC\n0\tODD.PCM\n1\tNONE.PPC\n"));
+    runs.push_back(link_list(dir, "*\tOUT.PPC\n0\tODD.PCM\n"));
     runs.push_back(run_qorvelix(dir.path, {"view", "OUT.PPC"}));
     runs.push_back(run_qorvelix(dir.path, {"view"}));
     for (const RunResult& r : runs) {
@@ -116,7 +99,7 @@ TEST(Platform, FilesOfTwoGibibytesAndMoreAreRefused) {
     }
     for (const char* name : {"BIG.PCM", "WRAPS.PCM"}) {
         SCOPED_TRACE(name);
-        RunResult r = link(dir, Bytes("*\tOUT.PPC\n0\t") + name + "\n");
+        RunResult r = link_list(dir, Bytes("*\tOUT.PPC\n0\t") + name + "\n");
         expect_run(r, 0,
                    framed("  [QORVELIX] PPC-Filename [OUT.PPC]\n"
                           "  [QORVELIX] tone:  0 [" +
@@ -125,7 +108,7 @@ TEST(Platform, FilesOfTwoGibibytesAndMoreAreRefused) {
     }
     for (const char* name : {"BIG.PPC", "WRAPS.PPC"}) {
         SCOPED_TRACE(name);
-        RunResult r = link(dir, Bytes("*\tOUT.PPC\n0\t") + name + "\n");
+        RunResult r = link_list(dir, Bytes("*\tOUT.PPC\n0\t") + name + "\n");
         expect_run(r, 0,
                    framed("  [QORVELIX] PPC-Filename [OUT.PPC]\n"
                           "  [QORVELIX] tone:  0 [" +
@@ -149,7 +132,7 @@ TEST(Platform, TotalsPastThirtyTwoBitsArePrintedWhole) {
     if (!make_sparse_files(dir, {{"A.PCM", largest}, {"B.PCM", largest}})) {
         GTEST_SKIP() << "no sparse files here";
     }
-    RunResult r = link(dir, "*\tOUT.PPC\n0\tA.PCM\n1\tB.PCM\n");
+    RunResult r = link_list(dir, "*\tOUT.PPC\n0\tA.PCM\n1\tB.PCM\n");
     expect_run(r, 0,
                framed("  [QORVELIX] PPC-Filename [OUT.PPC]\n"
                       "  [QORVELIX] tone:  0 [A.PCM/  0]\n"
@@ -163,12 +146,12 @@ TEST(Platform, TotalsPastThirtyTwoBitsArePrintedWhole) {
 TEST(Platform, NewBankIsReadableAndWritableByItsUser) {
     ScratchDir dir;
     write_file(dir / "T.PCM", Bytes(32, 't'));
-    ASSERT_EQ(link(dir, "*\tOUT.PPC\n0\tT.PCM\n").err, DONE_OUT);
+    ASSERT_EQ(link_list(dir, "*\tOUT.PPC\n0\tT.PCM\n").err, DONE_OUT);
     struct stat st;
     ASSERT_EQ(stat((dir / "OUT.PPC").c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & (S_IRUSR | S_IWUSR), unsigned{S_IRUSR | S_IWUSR});
     // The program itself can read the bank back and write it again.
-    RunResult r = link(dir, "*\tOUT.PPC\n0\tOUT.PPC\n1\tOUT.PPC\n");
+    RunResult r = link_list(dir, "*\tOUT.PPC\n0\tOUT.PPC\n1\tOUT.PPC\n");
     EXPECT_EQ(r.err, DONE_OUT);
     EXPECT_EQ(read_file(dir / "OUT.PPC"),
               make_bank(0x28, {{0, 0x26, 0x26}, {1, 0x27, 0x27}}, Bytes(64, 't')));

@@ -5,12 +5,6 @@
 
 namespace {
 
-void expect_run(const RunResult& r, int status, const Bytes& out, const Bytes& err) {
-    EXPECT_EQ(r.status, status);
-    EXPECT_EQ(r.out, out);
-    EXPECT_EQ(r.err, err);
-}
-
 TEST(CommandLine, TooFewArgumentsPrintUsageOnly) {
     ScratchDir dir;
     expect_run(run_qorvelix(dir.path, {}), 0, "", USAGE_TEXT);

@@ -8,6 +8,7 @@
 #include <fcntl.h>
 #include <fstream>
 #include <ftw.h>
+#include <gtest/gtest.h>
 #include <sstream>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -154,3 +155,20 @@ const char USAGE_TEXT[] = "\nQORVELIX PPC-Utility for QZ Ver.2.10a\n"
                           " usage : QORVELIX.exe operation filename.ext\n"
                           "     operation : link\n"
                           "                 view\n";
+
+const char DONE_OUT[] = "  [LINK] done [OUT.PPC]\n";
+
+Bytes framed(const Bytes& body) {
+    return START_BANNER + body + FINISH_BANNER;
+}
+
+RunResult link_list(const ScratchDir& dir, const Bytes& list) {
+    write_file(dir / "LIST.LXI", list);
+    return run_qorvelix(dir.path, {"link", "LIST.LXI"});
+}
+
+void expect_run(const RunResult& r, int status, const Bytes& out, const Bytes& err) {
+    EXPECT_EQ(r.status, status);
+    EXPECT_EQ(r.out, out);
+    EXPECT_EQ(r.err, err);
+}

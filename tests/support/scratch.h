@@ -69,3 +69,16 @@ struct ScratchDir {
         return path + "/" + name;
     }
 };
+
+// What the standard output of a run that reached the finish banner holds,
+// around `body`.
+Bytes framed(const Bytes& body);
+
+// The last line of a run that wrote OUT.PPC.
+extern const char DONE_OUT[];
+
+// Writes `list` to LIST.LXI in `dir` and runs "link LIST.LXI" there.
+RunResult link_list(const ScratchDir& dir, const Bytes& list);
+
+// Checks the exit status and both streams of a run.
+void expect_run(const RunResult& r, int status, const Bytes& out, const Bytes& err);

@@ -316,15 +316,10 @@ TEST(Link, TonesOutOfAHugeSparseBank) {
 // A directory where a bank source or the list should be: it opens and
 // measures but cannot be read.
 TEST(Link, DirectoryAsBankSourceOrList) {
-    if (testing_windows_program()) {
-        GTEST_SKIP() << "a Windows program cannot open a directory as a file";
-    }
     ScratchDir dir;
-    ASSERT_EQ(mkdir((dir / "D.PPC").c_str(), 0755), 0);
-    struct stat st;
-    ASSERT_EQ(stat((dir / "D.PPC").c_str(), &st), 0);
-    if (st.st_size == 0) {
-        GTEST_SKIP() << "directories measure 0 bytes here";
+    std::string why = make_directory_as_file(dir / "D.PPC");
+    if (!why.empty()) {
+        GTEST_SKIP() << why;
     }
     expect_run(link_list(dir, "*\tOUT.PPC\n0\tD.PPC\n"), 0,
                framed("  [QORVELIX] PPC-Filename [OUT.PPC]\n"

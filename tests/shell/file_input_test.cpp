@@ -61,14 +61,21 @@ TEST(ReadWholeFile, DirectoryIsAReadError) {
     EXPECT_FALSE(read_list_text(dir.path.c_str()));
 }
 
+// Sparse files of 2^31 - 1 bytes (the largest size that fits), 2^31 bytes
+// and 2^32 + 64 bytes; false where the file system cannot make them.
+bool make_size_limit_files(const std::string& fits, const std::string& big,
+                           const std::string& huge) {
+    return make_sparse_file(fits, (int64_t{1} << 31) - 1) &&
+           make_sparse_file(big, int64_t{1} << 31) &&
+           make_sparse_file(huge, (int64_t{1} << 32) + 64);
+}
+
 // Sizes that do not fit a signed 32-bit count are a status that cannot be
 // read; the largest size that fits is measured as it is.
 TEST(FileSizes, TwoGibibytesAndMoreCannotBeMeasured) {
     ScratchDir dir;
     std::string fits = dir / "fits", big = dir / "big", huge = dir / "huge";
-    if (!make_sparse_file(fits, (int64_t{1} << 31) - 1) ||
-        !make_sparse_file(big, int64_t{1} << 31) ||
-        !make_sparse_file(huge, (int64_t{1} << 32) + 64)) {
+    if (!make_size_limit_files(fits, big, huge)) {
         GTEST_SKIP() << "no sparse files here";
     }
     EXPECT_EQ(get_plain_size(fits.c_str()), 2147483647);
@@ -184,9 +191,7 @@ TEST(ReadFileRange, FailuresPrintTheWholeFileReadersLines) {
 TEST(ReadFileRange, SparseFilesAroundTheSizeLimit) {
     ScratchDir dir;
     std::string fits = dir / "fits", big = dir / "big", huge = dir / "huge";
-    if (!make_sparse_file(fits, (int64_t{1} << 31) - 1) ||
-        !make_sparse_file(big, int64_t{1} << 31) ||
-        !make_sparse_file(huge, (int64_t{1} << 32) + 64)) {
+    if (!make_size_limit_files(fits, big, huge)) {
         GTEST_SKIP() << "no sparse files here";
     }
     Ranged r = read_range(fits, INT32_MAX - 3, 8);

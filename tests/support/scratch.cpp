@@ -10,6 +10,7 @@
 #include <ftw.h>
 #include <gtest/gtest.h>
 #include <sstream>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -171,4 +172,19 @@ void expect_run(const RunResult& r, int status, const Bytes& out, const Bytes& e
     EXPECT_EQ(r.status, status);
     EXPECT_EQ(r.out, out);
     EXPECT_EQ(r.err, err);
+}
+
+std::string make_directory_as_file(const std::string& path) {
+    if (testing_windows_program()) {
+        return "a Windows program cannot open a directory as a file";
+    }
+    struct stat st;
+    if (mkdir(path.c_str(), 0755) != 0 || stat(path.c_str(), &st) != 0) {
+        ADD_FAILURE() << "cannot make the directory " << path;
+        return "no directory";
+    }
+    if (st.st_size == 0) {
+        return "directories measure 0 bytes here";
+    }
+    return "";
 }

@@ -82,3 +82,8 @@ RunResult link_list(const ScratchDir& dir, const Bytes& list);
 
 // Checks the exit status and both streams of a run.
 void expect_run(const RunResult& r, int status, const Bytes& out, const Bytes& err);
+
+// Makes a directory at `path` for a test that gives one where a file should
+// be, one that opens and measures but cannot be read. Returns why such a
+// test cannot run here, or an empty text when it can.
+std::string make_directory_as_file(const std::string& path);

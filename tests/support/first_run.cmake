@@ -4,7 +4,9 @@
 if(DEFINED ENV{QORVELIX_TEST_COMMAND} AND NOT "$ENV{QORVELIX_TEST_COMMAND}" STREQUAL "")
   separate_arguments(command UNIX_COMMAND "$ENV{QORVELIX_TEST_COMMAND}")
 else()
-  set(command ${DEFAULT_COMMAND})
+  # A cross build runs its program through the emulator.
+  separate_arguments(command UNIX_COMMAND "${EMULATOR}")
+  list(APPEND command ${DEFAULT_COMMAND})
 endif()
 message(STATUS "Program under test: ${command}")
 # Under Wine, start the prefix's server first and keep it for a minute after

@@ -6,6 +6,13 @@
 #include <cstring>
 #include <new>
 #include <sys/stat.h>
+#include <sys/types.h>
+
+#if !defined(_WIN32)
+// Files of 2 GiB and more must be measured, and refused, as on a 64-bit
+// system: a 32-bit build needs 64-bit file sizes.
+static_assert(sizeof(off_t) >= 8, "64-bit file offsets (_FILE_OFFSET_BITS=64)");
+#endif
 
 namespace {
 

@@ -59,7 +59,7 @@ std::string final_target(const char* name) {
     return name;
 }
 void sync_folder(const std::string&) {}
-void keep_owner_and_mode(int, const FileStatus&) {}
+void set_owner_and_mode(int, const FileStatus*) {}
 
 // The console handler runs on a thread of its own, so the new file is made,
 // closed and removed under this lock.
@@ -104,8 +104,11 @@ void stop_watching() {
 using FileStatus = struct stat;
 const int OPEN_BINARY = 0;
 
+// A new file starts readable by its owner alone; set_owner_and_mode opens
+// it up before anything is written, so no other user can open it early and
+// read a bank they may not.
 int open_file(const char* name, int flags) {
-    return open(name, flags, 0666);
+    return open(name, flags, 0600);
 }
 int status_of(int fd, FileStatus* st) {
     return fstat(fd, st);
@@ -167,9 +170,17 @@ void sync_folder(const std::string& target) {
 }
 
 // Gives the new file the owner, group and permission bits of the one it
-// replaces, as far as this process may; the group alone where the owner
-// cannot be given away.
-void keep_owner_and_mode(int fd, const FileStatus& old) {
+// replaces, as far as this process may (the group alone where the owner
+// cannot be given away), or, with no file replaced, read and write for all
+// less the umask.
+void set_owner_and_mode(int fd, const FileStatus* replaced) {
+    if (replaced == nullptr) {
+        mode_t mask = umask(0);
+        umask(mask);
+        fchmod(fd, 0666 & ~mask);
+        return;
+    }
+    const FileStatus& old = *replaced;
     struct stat now;
     if (fstat(fd, &now) == 0 && (now.st_uid != old.st_uid || now.st_gid != old.st_gid)) {
         if (fchown(fd, old.st_uid, old.st_gid) != 0 && now.st_gid != old.st_gid) {
@@ -182,21 +193,21 @@ void keep_owner_and_mode(int fd, const FileStatus& old) {
 const int ENDING_SIGNALS[] = {SIGINT, SIGTERM, SIGHUP};
 struct sigaction previous_actions[3];
 
-void begin_guard() {
+// The new file is made, renamed and removed with the ending signals held
+// back, so a handler never sees it half made or already renamed.
+void mask_ending_signals(int how) {
     sigset_t set;
     sigemptyset(&set);
     for (int sig : ENDING_SIGNALS) {
         sigaddset(&set, sig);
     }
-    sigprocmask(SIG_BLOCK, &set, nullptr);
+    sigprocmask(how, &set, nullptr);
+}
+void begin_guard() {
+    mask_ending_signals(SIG_BLOCK);
 }
 void end_guard() {
-    sigset_t set;
-    sigemptyset(&set);
-    for (int sig : ENDING_SIGNALS) {
-        sigaddset(&set, sig);
-    }
-    sigprocmask(SIG_UNBLOCK, &set, nullptr);
+    mask_ending_signals(SIG_UNBLOCK);
 }
 
 // Removes the new file, then ends the process as the signal would have:
@@ -324,9 +335,7 @@ bool finish_temp(const std::string& target) {
 // Writes the bytes to a new file beside `target`, then puts it in place.
 int write_and_rename(const std::string& target, const FileStatus* old, int fd,
                      const unsigned char* data, size_t size) {
-    if (old != nullptr) {
-        keep_owner_and_mode(fd, *old);
-    }
+    set_owner_and_mode(fd, old);
     size_t half = output_fault_step == OUTPUT_FAULT_WRITE ? size / 2 : size;
     bool ok = write_all(fd, data, half) && output_fault_step != OUTPUT_FAULT_WRITE &&
               output_fault_step != OUTPUT_FAULT_SYNC && sync_file(fd);

@@ -25,6 +25,7 @@ namespace {
 // process is ended from outside.
 std::string temp_path;
 volatile std::sig_atomic_t temp_exists = 0;
+int temp_fd = -1;
 
 #if defined(_WIN32)
 
@@ -64,7 +65,6 @@ void set_owner_and_mode(int, const FileStatus*) {}
 // The console handler runs on a thread of its own, so the new file is made,
 // closed and removed under this lock.
 CRITICAL_SECTION guard;
-int temp_fd = -1;
 
 void begin_guard() {
     EnterCriticalSection(&guard);
@@ -278,9 +278,7 @@ int create_temp(const std::string& target) {
         int fd = open_file(temp_path.c_str(), O_WRONLY | O_CREAT | O_EXCL | OPEN_BINARY);
         int error = errno;
         if (fd >= 0) {
-#if defined(_WIN32)
             temp_fd = fd;
-#endif
             temp_exists = 1;
         }
         end_guard();
@@ -303,9 +301,7 @@ void discard_temp(int fd) {
         std::remove(temp_path.c_str());
         temp_exists = 0;
     }
-#if defined(_WIN32)
     temp_fd = -1;
-#endif
     end_guard();
 }
 
@@ -313,9 +309,7 @@ void discard_temp(int fd) {
 bool close_temp(int fd) {
     begin_guard();
     bool closed = close_file(fd) == 0;
-#if defined(_WIN32)
     temp_fd = -1;
-#endif
     end_guard();
     return closed;
 }
@@ -380,11 +374,22 @@ int replace_file(const char* name, const unsigned char* data, size_t size) {
     int result;
     if (fd >= 0) {
         result = write_and_rename(target, exists ? &old : nullptr, fd, data, size);
-    } else if (exists &&
-               (errno == EACCES || errno == EPERM || errno == EROFS || errno == ENAMETOOLONG)) {
-        // No new file can be made there, but the old one may be written.
-        fd = open_file(name, O_WRONLY | O_TRUNC | OPEN_BINARY);
-        result = fd >= 0 ? write_in_place(fd, data, size, true) : OUTPUT_CANNOT_OPEN;
+    } else if (errno == EACCES || errno == EPERM || errno == EROFS || errno == ENAMETOOLONG) {
+        // No new file can be made there (or none with a longer name), but
+        // the output itself may be: written in place, a new one removed
+        // again if that fails.
+        fd = open_file(name, O_WRONLY | O_CREAT | O_TRUNC | OPEN_BINARY);
+        if (fd < 0) {
+            result = OUTPUT_CANNOT_OPEN;
+        } else {
+            if (!exists) {
+                set_owner_and_mode(fd, nullptr);
+            }
+            result = write_in_place(fd, data, size, true);
+            if (result != OUTPUT_OK && !exists) {
+                std::remove(name);
+            }
+        }
     } else {
         result = OUTPUT_CANNOT_OPEN;
     }

@@ -47,4 +47,17 @@ TEST(ReplaceFile, MissingFolderAndDirectoryCannotBeOpened) {
     EXPECT_EQ(dir_entries(dir.path), std::vector<std::string>{"D.PPC"});
 }
 
+// A name so long that no longer name beside it is possible is written in
+// place, new or not, as it always was.
+TEST(ReplaceFile, LongestNameIsWrittenInPlace) {
+    ScratchDir dir;
+    std::string out = dir / std::string(250, 'n');
+    EXPECT_EQ(replace(out, "new"), OUTPUT_OK);
+    EXPECT_EQ(replace(out, "newer"), OUTPUT_OK);
+    EXPECT_EQ(read_file(out), "newer");
+    mode_t mask = umask(0);
+    umask(mask);
+    EXPECT_EQ(mode_of(out), 0666 & ~mask);
+}
+
 } // namespace

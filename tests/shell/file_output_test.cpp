@@ -39,14 +39,6 @@ TEST(ReplaceFile, FailureAtAnyStepKeepsTheOldFile) {
     EXPECT_EQ(dir_entries(dir.path), std::vector<std::string>{"OUT.PPC"});
 }
 
-TEST(ReplaceFile, MissingFolderAndDirectoryCannotBeOpened) {
-    ScratchDir dir;
-    EXPECT_EQ(replace(dir / "no/OUT.PPC", "x"), OUTPUT_CANNOT_OPEN);
-    ASSERT_EQ(mkdir((dir / "D.PPC").c_str(), 0755), 0);
-    EXPECT_EQ(replace(dir / "D.PPC", "x"), OUTPUT_CANNOT_OPEN);
-    EXPECT_EQ(dir_entries(dir.path), std::vector<std::string>{"D.PPC"});
-}
-
 // A name so long that no longer name beside it is possible is written in
 // place, new or not, as it always was.
 TEST(ReplaceFile, LongestNameIsWrittenInPlace) {

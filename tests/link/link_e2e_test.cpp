@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -50,6 +51,7 @@ TEST(Link, OutputLineOnlyGivesAnEmptyBank) {
 TEST(Link, ExistingOutputIsTruncatedAndRewritten) {
     ScratchDir dir;
     write_file(dir / "OUT.PPC", Bytes(5000, 'q'));
+    ASSERT_EQ(chmod((dir / "OUT.PPC").c_str(), 0640), 0);
     Bytes tone = pattern_bytes(64, 9);
     write_file(dir / "T.PCM", tone);
     RunResult r = link_list(dir, "*\tOUT.PPC\n3\tT.PCM\n");
@@ -59,6 +61,39 @@ TEST(Link, ExistingOutputIsTruncatedAndRewritten) {
     ASSERT_EQ(stat((dir / "OUT.PPC").c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & S_IRUSR, S_IRUSR);
     EXPECT_EQ(st.st_mode & S_IWUSR, S_IWUSR);
+    if (!testing_windows_program()) {
+        EXPECT_EQ(st.st_mode & 0777, 0640u); // the bits of the bank it replaced
+    }
+    EXPECT_EQ(dir_entries(dir.path), (std::vector<std::string>{"LIST.LXI", "OUT.PPC", "T.PCM"}));
+}
+
+// A hard link named as the output gets the new bank under that name only,
+// so its source keeps its bytes; a symbolic link stays a link, and its
+// target gets the bank.
+TEST(Link, OutputThatIsALink) {
+    ScratchDir dir;
+    Bytes tone = pattern_bytes(64, 19);
+    write_file(dir / "T.PCM", tone);
+    ASSERT_EQ(link((dir / "T.PCM").c_str(), (dir / "OUT.PPC").c_str()), 0);
+    expect_run(link_list(dir, "*\tOUT.PPC\n0\tT.PCM\n"), 0,
+               framed("  [QORVELIX] PPC-Filename [OUT.PPC]\n"
+                      "  [QORVELIX] tone:  0 [T.PCM/  0]\n"
+                      "  [QORVELIX] Totalsize : 1120 bytes (0028)\n"),
+               DONE_OUT);
+    const Bytes bank = make_bank(0x28, {{0, 0x26, 0x27}}, tone);
+    EXPECT_EQ(read_file(dir / "OUT.PPC"), bank);
+    EXPECT_EQ(read_file(dir / "T.PCM"), tone);
+    if (testing_windows_program()) {
+        return; // Windows programs meet no POSIX symbolic links
+    }
+    ASSERT_EQ(mkdir((dir / "banks").c_str(), 0755), 0);
+    ASSERT_EQ(symlink("banks/REAL.PPC", (dir / "LINK.PPC").c_str()), 0);
+    EXPECT_EQ(link_list(dir, "*\tLINK.PPC\n0\tT.PCM\n").err, "  [LINK] done [LINK.PPC]\n");
+    EXPECT_EQ(read_file(dir / "banks/REAL.PPC"), bank);
+    struct stat st;
+    ASSERT_EQ(lstat((dir / "LINK.PPC").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
+    EXPECT_EQ(dir_entries(dir / "banks"), std::vector<std::string>{"REAL.PPC"});
 }
 
 TEST(Link, ShortPlainSourceIsPaddedAndLaterTonesStayInPlace) {
@@ -170,6 +205,18 @@ TEST(Link, OutputThatCannotBeCreated) {
                                      "  [QORVELIX] Totalsize : 1088 bytes (0027)\n",
                "E [LINK] cannot open [SUB.PPC]\n");
     EXPECT_EQ(read_file(dir / "SUB.PPC" + "/inside"), "kept");
+
+    // A bank the user may not write is refused, though a rename could
+    // replace it.
+    if (geteuid() == 0) {
+        GTEST_SKIP() << "root may write any file";
+    }
+    write_file(dir / "RO.PPC", "read-only bank");
+    ASSERT_EQ(chmod((dir / "RO.PPC").c_str(), 0444), 0);
+    r = link_list(dir, "*\tRO.PPC\n0\tT.PCM\n");
+    EXPECT_EQ(r.status, 255);
+    EXPECT_EQ(r.err, "E [LINK] cannot open [RO.PPC]\n");
+    EXPECT_EQ(read_file(dir / "RO.PPC"), "read-only bank");
 }
 
 TEST(Link, WriteErrorIsReportedInsteadOfDone) {
@@ -201,6 +248,14 @@ TEST(Link, WriteErrorIsReportedInsteadOfDone) {
                "E [LINK] write error [/dev/full]\n");
     EXPECT_EQ(read_file(dir / "T.PCM"), plain);
     EXPECT_EQ(read_file(dir / "B.PPC"), bank);
+
+    // A device is written in place: /dev/null stays what it is.
+    r = link_list(dir, "*\t/dev/null\n0\tT.PCM\n");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, "  [LINK] done [/dev/null]\n");
+    struct stat st;
+    ASSERT_EQ(stat("/dev/null", &st), 0);
+    EXPECT_TRUE(S_ISCHR(st.st_mode));
 }
 
 // A source that measures but cannot be read: the run ends before the output

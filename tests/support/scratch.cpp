@@ -2,9 +2,11 @@
 
 #include "bank/bank_format.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <fstream>
 #include <ftw.h>
@@ -50,6 +52,20 @@ bool file_exists(const std::string& path) {
     return access(path.c_str(), F_OK) == 0;
 }
 
+std::vector<std::string> dir_entries(const std::string& dir) {
+    std::vector<std::string> names;
+    if (DIR* d = opendir(dir.c_str())) {
+        while (dirent* e = readdir(d)) {
+            if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0) {
+                names.push_back(e->d_name);
+            }
+        }
+        closedir(d);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
 bool make_sparse_file(const std::string& path, int64_t size) {
     int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     if (fd < 0) {
@@ -88,7 +104,8 @@ std::vector<std::string> program_command() {
 
 } // namespace
 
-RunResult run_qorvelix(const std::string& dir, const std::vector<std::string>& args) {
+RunResult run_qorvelix(const std::string& dir, const std::vector<std::string>& args,
+                       const char* stdout_path) {
     std::vector<std::string> words = program_command();
     words.insert(words.end(), args.begin(), args.end());
     // The captured streams live beside the scratch directory, not in it, so
@@ -97,7 +114,8 @@ RunResult run_qorvelix(const std::string& dir, const std::vector<std::string>& a
     std::string err_path = dir + ".stderr";
     pid_t pid = fork();
     if (pid == 0) {
-        int out = open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        int out = open(stdout_path != nullptr ? stdout_path : out_path.c_str(),
+                       O_WRONLY | O_CREAT | O_TRUNC, 0644);
         int err = open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         int in = open("/dev/null", O_RDONLY);
         if (out < 0 || err < 0 || in < 0 || chdir(dir.c_str()) != 0) {

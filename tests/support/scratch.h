@@ -17,6 +17,9 @@ void write_file(const std::string& path, const Bytes& bytes);
 Bytes read_file(const std::string& path);
 bool file_exists(const std::string& path);
 
+// The names in `dir`, "." and ".." left out, sorted.
+std::vector<std::string> dir_entries(const std::string& dir);
+
 // Creates a sparse file of `size` bytes; false where the file system refuses.
 bool make_sparse_file(const std::string& path, int64_t size);
 
@@ -32,8 +35,10 @@ struct RunResult {
 
 // Runs the program under test with `args` in directory `dir`. The program is
 // the built qorvelix, or the command given (as words separated by spaces) in
-// the environment variable QORVELIX_TEST_COMMAND.
-RunResult run_qorvelix(const std::string& dir, const std::vector<std::string>& args);
+// the environment variable QORVELIX_TEST_COMMAND. Standard output goes to
+// `stdout_path` instead of being captured when one is given.
+RunResult run_qorvelix(const std::string& dir, const std::vector<std::string>& args,
+                       const char* stdout_path = nullptr);
 
 // True when the program under test is a Windows build (the environment
 // variable QORVELIX_TEST_WINDOWS is 1): tests that need POSIX devices or a

@@ -35,9 +35,23 @@ struct RunResult {
 // the environment variable QORVELIX_TEST_COMMAND.
 RunResult run_qorvelix(const std::string& dir, const std::vector<std::string>& args);
 
+// Runs as run_qorvelix does, with `input` written to the program's standard
+// input through a pipe, and the program killed if it has not ended within
+// `seconds` (its status is then -1): a run that would wait forever fails.
+RunResult run_qorvelix_piped(const std::string& dir, const std::vector<std::string>& args,
+                             const Bytes& input, unsigned seconds = 30);
+
+// Makes a FIFO at `path` and starts a process that opens it for writing,
+// which waits for its reader, writes `bytes` and ends; it is killed after
+// `seconds`. Returns the process for finish_writer.
+int start_fifo_writer(const std::string& path, const Bytes& bytes, unsigned seconds = 30);
+
+// Kills the writer `pid` if it still runs, and collects it.
+void finish_writer(int pid);
+
 // True when the program under test is a Windows build (the environment
-// variable QORVELIX_TEST_WINDOWS is 1): tests that need POSIX devices or a
-// directory opened as a file skip themselves then.
+// variable QORVELIX_TEST_WINDOWS is 1): tests that need POSIX FIFOs or
+// devices skip themselves then.
 bool testing_windows_program();
 
 // A bank image built from its parts: the header word, the table entries as
@@ -84,6 +98,5 @@ RunResult link_list(const ScratchDir& dir, const Bytes& list);
 void expect_run(const RunResult& r, int status, const Bytes& out, const Bytes& err);
 
 // Makes a directory at `path` for a test that gives one where a file should
-// be, one that opens and measures but cannot be read. Returns why such a
-// test cannot run here, or an empty text when it can.
+// be. Returns why such a test cannot run here, or an empty text when it can.
 std::string make_directory_as_file(const std::string& path);

@@ -25,8 +25,19 @@ constexpr int32_t SIZE_UNKNOWN = -1;
 #if defined(_WIN32)
 using FileStatus = struct _stat64;
 
+// Device names such as NUL or CON may have no status by name; opening one
+// never waits, and the status of the open device then tells what it is.
 bool status_by_name(const char* path, FileStatus* st) {
-    return _stat64(path, st) == 0;
+    if (_stat64(path, st) == 0) {
+        return true;
+    }
+    FILE* f = std::fopen(path, "rb");
+    if (f == nullptr) {
+        return false;
+    }
+    bool ok = _fstat64(_fileno(f), st) == 0;
+    std::fclose(f);
+    return ok;
 }
 
 bool status_of_open(FILE* file, FileStatus* st) {

@@ -130,6 +130,8 @@ TEST(View, OnlyRegularFilesAreRead) {
     if (!testing_windows_program()) {
         ASSERT_EQ(mkfifo((dir / "F.PPC").c_str(), 0644), 0);
         names.insert(names.end(), {"F.PPC", "/dev/null", "/dev/zero"});
+    } else {
+        names.push_back("NUL");
     }
     for (const std::string& name : names) {
         RunResult r = run_qorvelix_piped(dir.path, {"view", name}, "");

@@ -206,7 +206,8 @@ TEST(Link, WriteErrorIsReportedInsteadOfDone) {
 
 // Sources that are not regular files are refused by their status, never
 // opened, so none can hold the run: a directory (on every system), a FIFO and
-// devices reached through symbolic links. The output is left alone.
+// devices, reached through symbolic links or, on Windows, by their names. The
+// output is left alone.
 TEST(Link, SourcesThatAreNotRegularFiles) {
     ScratchDir dir;
     std::vector<std::string> names = {"DIR.PCM", "DIR.PPC"};
@@ -218,6 +219,8 @@ TEST(Link, SourcesThatAreNotRegularFiles) {
         ASSERT_EQ(symlink("/dev/zero", (dir / "ZERO.PCM").c_str()), 0);
         ASSERT_EQ(symlink("/dev/null", (dir / "NULL.PPC").c_str()), 0);
         names.insert(names.end(), {"F.PCM", "F.PPC", "ZERO.PCM", "NULL.PPC"});
+    } else {
+        names.insert(names.end(), {"NUL", "NUL.PPC"}); // device names, whatever the suffix
     }
     write_file(dir / "OUT.PPC", "keep me");
     for (const std::string& name : names) {

@@ -134,7 +134,7 @@ TEST(View, OnlyRegularFilesAreRead) {
         names.push_back("NUL");
     }
     for (const std::string& name : names) {
-        RunResult r = run_qorvelix_piped(dir.path, {"view", name}, "");
+        RunResult r = run_qorvelix_fed(dir.path, {"view", name}, "");
         expect_run(r, 0, framed("E [VIEW] ERROR, cannot read File [" + name + "].\n"),
                    "E [QORVELIX] cannot get file status.\n");
     }

@@ -227,7 +227,7 @@ TEST(Link, SourcesThatAreNotRegularFiles) {
         SCOPED_TRACE(name);
         bool bank = name.find(".PPC") != std::string::npos;
         write_file(dir / "LIST.LXI", "*\tOUT.PPC\n0\t" + name + "\n");
-        RunResult r = run_qorvelix_piped(dir.path, {"link", "LIST.LXI"}, "");
+        RunResult r = run_qorvelix_fed(dir.path, {"link", "LIST.LXI"}, "");
         Bytes out =
             "  [QORVELIX] PPC-Filename [OUT.PPC]\n  [QORVELIX] tone:  0 [" + name + "/  0]\n";
         out += bank ? "E [LINK] ERROR, cannot read File [" + name + "].\n"
@@ -253,16 +253,14 @@ TEST(Link, ListThroughAPipeOrAFifo) {
     const Bytes taken = framed("  [QORVELIX] PPC-Filename [OUT.PPC]\n"
                                "  [QORVELIX] tone:  0 [A.PCM/  0]\n"
                                "  [QORVELIX] Totalsize : 1088 bytes (0027)\n");
-    expect_run(run_qorvelix_piped(dir.path, {"link", "/dev/stdin"}, list), 0, taken, DONE_OUT);
+    expect_run(run_qorvelix_fed(dir.path, {"link", "/dev/stdin"}, list), 0, taken, DONE_OUT);
     EXPECT_EQ(read_file(dir / "OUT.PPC"), make_bank(0x27, {{0, 0x26, 0x26}}, a));
     std::remove((dir / "OUT.PPC").c_str());
 
-    int writer = start_fifo_writer(dir / "F.LXI", list);
-    expect_run(run_qorvelix_piped(dir.path, {"link", "F.LXI"}, ""), 0, taken, DONE_OUT);
-    finish_writer(writer);
+    expect_run(run_qorvelix_fed(dir.path, {"link", "F.LXI"}, list, "F.LXI"), 0, taken, DONE_OUT);
     EXPECT_EQ(read_file(dir / "OUT.PPC"), make_bank(0x27, {{0, 0x26, 0x26}}, a));
 
-    expect_run(run_qorvelix_piped(dir.path, {"link", "/dev/null"}, ""), 0,
+    expect_run(run_qorvelix_fed(dir.path, {"link", "/dev/null"}, ""), 0,
                framed("E [QORVELIX] ERROR, PPC-Filename not found.\n"), "");
 }
 

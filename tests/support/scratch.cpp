@@ -91,35 +91,34 @@ std::vector<std::string> program_command() {
 
 namespace {
 
-// Writes `bytes` to `fd` and ends the process: the body of a writer.
-[[noreturn]] void write_all_and_exit(int fd, const Bytes& bytes) {
-    size_t done = 0;
-    while (done < bytes.size()) {
+// How long a fed run and its writer may take before they are killed.
+constexpr unsigned FED_RUN_SECONDS = 30;
+
+// Starts a process that writes `bytes` to `fd`, or when `fd` is negative to
+// the FIFO `fifo` opened for writing (which waits for its reader), and ends.
+pid_t start_writer(int fd, const std::string& fifo, const Bytes& bytes) {
+    pid_t pid = fork();
+    if (pid != 0) {
+        return pid;
+    }
+    signal(SIGPIPE, SIG_DFL);
+    alarm(FED_RUN_SECONDS);
+    fd = fd < 0 ? open(fifo.c_str(), O_WRONLY) : fd;
+    for (size_t done = 0; fd >= 0 && done < bytes.size();) {
         ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
         if (n <= 0) {
             _exit(1);
         }
         done += static_cast<size_t>(n);
     }
-    _exit(0);
+    _exit(fd < 0 ? 1 : 0);
 }
 
-// Starts a process that writes `bytes` to `fd` and ends, killed after
-// `seconds` if its reader never takes them.
-pid_t start_writing(int fd, const Bytes& bytes, unsigned seconds) {
-    pid_t pid = fork();
-    if (pid == 0) {
-        signal(SIGPIPE, SIG_DFL);
-        alarm(seconds);
-        write_all_and_exit(fd, bytes);
-    }
-    return pid;
-}
-
-// Runs the program with `input` on a pipe as its standard input (or
-// /dev/null when `input` is null), killed after `seconds` unless 0.
+// Runs the program with /dev/null as its standard input, or, when `input` is
+// given, feeds it through a pipe on its standard input or the FIFO `fifo`
+// made in `dir`, and kills it if it runs longer than FED_RUN_SECONDS.
 RunResult run_program(const std::string& dir, const std::vector<std::string>& args,
-                      const Bytes* input, unsigned seconds) {
+                      const Bytes* input, const std::string& fifo) {
     std::vector<std::string> words = program_command();
     words.insert(words.end(), args.begin(), args.end());
     // The captured streams live beside the scratch directory, not in it, so
@@ -128,19 +127,19 @@ RunResult run_program(const std::string& dir, const std::vector<std::string>& ar
     std::string err_path = dir + ".stderr";
     int pipe_ends[2] = {-1, -1};
     pid_t writer = -1;
-    if (input != nullptr) {
-        if (pipe(pipe_ends) != 0) {
-            ADD_FAILURE() << "no pipe";
-            return RunResult{-1, "", ""};
-        }
-        writer = start_writing(pipe_ends[1], *input, seconds);
+    if (input != nullptr && fifo.empty()) {
+        EXPECT_EQ(pipe(pipe_ends), 0);
+        writer = start_writer(pipe_ends[1], "", *input);
         close(pipe_ends[1]);
+    } else if (input != nullptr) {
+        EXPECT_EQ(mkfifo((dir + "/" + fifo).c_str(), 0644), 0);
+        writer = start_writer(-1, dir + "/" + fifo, *input);
     }
     pid_t pid = fork();
     if (pid == 0) {
         int out = open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         int err = open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        int in = input != nullptr ? pipe_ends[0] : open("/dev/null", O_RDONLY);
+        int in = pipe_ends[0] >= 0 ? pipe_ends[0] : open("/dev/null", O_RDONLY);
         if (out < 0 || err < 0 || in < 0 || chdir(dir.c_str()) != 0) {
             _exit(127);
         }
@@ -152,17 +151,18 @@ RunResult run_program(const std::string& dir, const std::vector<std::string>& ar
             argv.push_back(w.data());
         }
         argv.push_back(nullptr);
-        // The timer outlives exec: a run that waits forever is killed.
-        alarm(seconds);
+        // The timer outlives exec: a fed run that waits forever is killed.
+        alarm(input != nullptr ? FED_RUN_SECONDS : 0);
         execvp(argv[0], argv.data());
         _exit(127);
     }
-    if (input != nullptr) {
-        close(pipe_ends[0]);
-    }
+    close(pipe_ends[0]);
     int raw = 0;
     waitpid(pid, &raw, 0);
-    finish_writer(writer);
+    if (writer > 0) {
+        kill(writer, SIGKILL);
+        waitpid(writer, nullptr, 0);
+    }
     RunResult r;
     r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
     r.out = read_file(out_path);
@@ -175,37 +175,12 @@ RunResult run_program(const std::string& dir, const std::vector<std::string>& ar
 } // namespace
 
 RunResult run_qorvelix(const std::string& dir, const std::vector<std::string>& args) {
-    return run_program(dir, args, nullptr, 0);
+    return run_program(dir, args, nullptr, "");
 }
 
-RunResult run_qorvelix_piped(const std::string& dir, const std::vector<std::string>& args,
-                             const Bytes& input, unsigned seconds) {
-    return run_program(dir, args, &input, seconds);
-}
-
-int start_fifo_writer(const std::string& path, const Bytes& bytes, unsigned seconds) {
-    if (mkfifo(path.c_str(), 0644) != 0) {
-        ADD_FAILURE() << "cannot make the FIFO " << path;
-        return -1;
-    }
-    pid_t pid = fork();
-    if (pid == 0) {
-        signal(SIGPIPE, SIG_DFL);
-        alarm(seconds);
-        int fd = open(path.c_str(), O_WRONLY);
-        if (fd < 0) {
-            _exit(1);
-        }
-        write_all_and_exit(fd, bytes);
-    }
-    return pid;
-}
-
-void finish_writer(int pid) {
-    if (pid > 0) {
-        kill(pid, SIGKILL);
-        waitpid(pid, nullptr, 0);
-    }
+RunResult run_qorvelix_fed(const std::string& dir, const std::vector<std::string>& args,
+                           const Bytes& input, const std::string& fifo) {
+    return run_program(dir, args, &input, fifo);
 }
 
 bool testing_windows_program() {

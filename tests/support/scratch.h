@@ -35,19 +35,12 @@ struct RunResult {
 // the environment variable QORVELIX_TEST_COMMAND.
 RunResult run_qorvelix(const std::string& dir, const std::vector<std::string>& args);
 
-// Runs as run_qorvelix does, with `input` written to the program's standard
-// input through a pipe, and the program killed if it has not ended within
-// `seconds` (its status is then -1): a run that would wait forever fails.
-RunResult run_qorvelix_piped(const std::string& dir, const std::vector<std::string>& args,
-                             const Bytes& input, unsigned seconds = 30);
-
-// Makes a FIFO at `path` and starts a process that opens it for writing,
-// which waits for its reader, writes `bytes` and ends; it is killed after
-// `seconds`. Returns the process for finish_writer.
-int start_fifo_writer(const std::string& path, const Bytes& bytes, unsigned seconds = 30);
-
-// Kills the writer `pid` if it still runs, and collects it.
-void finish_writer(int pid);
+// Runs as run_qorvelix does, but killed if it has not ended within 30
+// seconds (its status is then -1), so a run that would wait forever fails;
+// `input` is written by another process to its standard input through a
+// pipe or, when `fifo` is named, to a FIFO of that name made in `dir`.
+RunResult run_qorvelix_fed(const std::string& dir, const std::vector<std::string>& args,
+                           const Bytes& input, const std::string& fifo = "");
 
 // True when the program under test is a Windows build (the environment
 // variable QORVELIX_TEST_WINDOWS is 1): tests that need POSIX FIFOs or

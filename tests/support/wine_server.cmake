@@ -19,7 +19,9 @@ endif()
 find_program(wine_path ${wine})
 get_filename_component(wine_dir "${wine_path}" DIRECTORY)
 find_program(WINESERVER wineserver HINTS ${wine_dir} PATHS /usr/lib/wine REQUIRED)
-set(log ${CMAKE_CURRENT_BINARY_DIR}/wine_server.log)
+# The server and the prefix's background programs keep writing their messages,
+# if any, to the log of the start.
+set(log ${CMAKE_CURRENT_BINARY_DIR}/wine_server_${ACTION}.log)
 
 # wine_step(WHAT COMMAND...): runs the command with its streams in the log and
 # fails the script, showing the log, when it does not end with status 0.

@@ -247,21 +247,41 @@
 
   // Takes over what the run left in its folder: written or changed files join
   // the set with a download link each, files it removed leave the set.
-  function takeOver(FS) {
+  // `given` is what the folder held when the run started.
+  function takeOver(FS, given) {
     const left = readTree(FS, '', new Map());
     for (const [path, bytes] of left) {
-      const before = files.get(path);
+      const before = given.get(path);
       if (!before || !sameBytes(before, bytes)) {
         files.set(path, bytes);
         offerDownload(path, bytes);
       }
     }
-    for (const path of Array.from(files.keys())) {
+    for (const path of given.keys()) {
       if (!left.has(path)) {
         files.delete(path);
         removeDownload(path);
       }
     }
+  }
+
+  // A list may name a bank outside the run folder ("../X.PPC", "/X.PPC");
+  // such a bank is not lost but offered for download under its full path.
+  function offerOutside(FS) {
+    const found = [];
+    for (const name of FS.readdir('/')) {
+      const top = '/' + name;
+      if (['.', '..'].includes(name) || [RUN_DIR, '/dev', '/proc'].includes(top)) {
+        continue;
+      }
+      const mode = FS.stat(top).mode;
+      const written = FS.isDir(mode) ? readTree(FS, top, new Map()) : new Map([[top, FS.readFile(top)]]);
+      for (const [path, bytes] of written) {
+        offerDownload(path, bytes);
+        found.push(path);
+      }
+    }
+    return found;
   }
 
   // Runs `qorvelix OPERATION TARGET` in a fresh instance whose folder holds
@@ -296,18 +316,24 @@
       const FS = instance.FS;
       FS.mkdir(RUN_DIR);
       FS.chdir(RUN_DIR);
-      for (const [path, bytes] of files) {
-        makeParents(FS, path);
-        FS.writeFile(path, bytes);
+      const given = new Map(files);
+      for (const [path, bytes] of given) {
+        try {
+          makeParents(FS, path);
+          FS.writeFile(path, bytes);
+        } catch (e) {
+          throw new Error(path + ' cannot be put in the folder (is a name both a file and a folder?)');
+        }
       }
       const returned = instance.callMain(args);
       if (status === null) {
         status = returned;
       }
-      takeOver(FS);
-      note('');
+      takeOver(FS, given);
+      const outside = offerOutside(FS);
+      note(outside.length > 0 ? 'Written outside the folder: ' + outside.join(', ') : '');
     } catch (e) {
-      note('The run stopped without an exit status: ' + e);
+      note('The run stopped without an exit status: ' + (e.message || e));
     } finally {
       showStream($('stdout'), out);
       showStream($('stderr'), err);

@@ -143,7 +143,7 @@ async function check(browser, name, files, runs) {
   await page.waitForFunction((n) => document.querySelectorAll('#target option').length === n, {},
                              Object.keys(files).length);
 
-  for (const [args, expect] of runs) {
+  for (const [args, expect, outside = []] of runs) {
     const label = `${name}: qorvelix ${args.join(' ')}`;
     const want = consoleRun(dir, args);
     if (expect) {
@@ -153,7 +153,13 @@ async function check(browser, name, files, runs) {
     assert.equal(got.stdout, want.stdout, `${label}: standard output`);
     assert.equal(got.stderr, want.stderr, `${label}: standard error`);
     assert.equal(got.status, want.status, `${label}: status`);
-    assert.equal(got.note, '', `${label}: the run ended through an exit`);
+    // A bank written outside the folder is offered under its full path.
+    const far = outside.map((file) => '/' + file);
+    assert.equal(got.note, far.length ? 'Written outside the folder: ' + far.join(', ') : '', label);
+    for (const file of outside) {
+      const bytes = fs.readFileSync(path.join(dir, '..', file));
+      assert.ok((await downloaded(page, '/' + file)).equals(bytes), `${label}: the bytes of ${file}`);
+    }
     assert.deepEqual(got.files, [...tree(dir).keys()].sort(), `${label}: the folder's files`);
     for (const [file, bytes] of want.written) {
       assert.ok((await downloaded(page, file)).equals(bytes), `${label}: the bytes of ${file}`);
@@ -215,9 +221,11 @@ try {
   await check(browser, 'process-ends', {
     ...examples(),
     'nodir.lxi': list('*\tno/such/dir/OUT.PPC', '0\tKICK.PCM'),
+    'up.lxi': list('*\t../UP.PPC', '0\tKICK.PCM'),
   }, [
     [['link', 'NOLIST.LXI'], (run) => assert.equal(run.status, '1')],
     [['link', 'nodir.lxi'], (run) => assert.equal(run.status, '255')],
+    [['link', 'up.lxi'], fails(/\[LINK\] done/), ['UP.PPC']],
     [['link', 'drums.lxi'], fails(/\[LINK\] done/)],
     [['link', 'NOLIST.LXI']],
     [['view', 'DRUMS.PPC']],

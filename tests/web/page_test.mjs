@@ -9,7 +9,6 @@ import fs from 'node:fs';
 import os from 'node:os';
 import path from 'node:path';
 import { pathToFileURL } from 'node:url';
-import puppeteer from 'puppeteer-core';
 
 const options = {};
 for (let i = 2; i + 1 < process.argv.length; i += 2) {
@@ -17,6 +16,13 @@ for (let i = 2; i + 1 < process.argv.length; i += 2) {
 }
 for (const name of ['page', 'program', 'tones', 'examples']) {
   assert.ok(options[name] && fs.existsSync(options[name]), `--${name} must name an existing path`);
+}
+
+let puppeteer;
+try {
+  ({ default: puppeteer } = await import('puppeteer-core'));
+} catch (e) {
+  assert.fail(`puppeteer-core cannot be loaded (run npm ci --prefix tests/web first): ${e.message}`);
 }
 
 const TONES = ['KICK.PCM', 'SNARE.PCM', 'HAT.PCM', 'BASS.PCM', 'LEAD.PCM'];

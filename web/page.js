@@ -30,10 +30,15 @@
     }
   }
 
+  // Removes a file; the keyboard focus moves to the next Remove button, or
+  // back to the file picker when the list is empty.
   function removeFile(path) {
+    const index = Array.from(files.keys()).indexOf(path);
     files.delete(path);
     removeDownload(path);
     render();
+    const buttons = $('file-list').querySelectorAll('button');
+    (buttons[Math.min(index, buttons.length - 1)] || $('files')).focus();
   }
 
   // The first file whose name fits the operation: a list for link, a bank
@@ -294,6 +299,7 @@
     running = true;
     renderCommand();
     const args = [operation.value, target.value];
+    const given = new Map(files);
     const out = [];
     const err = [];
     let status = null;
@@ -316,7 +322,6 @@
       const FS = instance.FS;
       FS.mkdir(RUN_DIR);
       FS.chdir(RUN_DIR);
-      const given = new Map(files);
       for (const [path, bytes] of given) {
         try {
           makeParents(FS, path);

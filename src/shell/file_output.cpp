@@ -175,8 +175,14 @@ void sync_folder(const std::string& target) {
 // less the umask.
 void set_owner_and_mode(int fd, const FileStatus* replaced) {
     if (replaced == nullptr) {
+#if defined(__EMSCRIPTEN__)
+        // The in-memory file system of the browser build has no umask of
+        // its own (it reports 0777), and no other users to keep out.
+        mode_t mask = 0;
+#else
         mode_t mask = umask(0);
         umask(mask);
+#endif
         fchmod(fd, 0666 & ~mask);
         return;
     }

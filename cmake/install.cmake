@@ -14,7 +14,7 @@ endif()
 set(QORVELIX_EXAMPLES_DESTINATION ${QORVELIX_DOC_DESTINATION}/examples)
 
 install(TARGETS qorvelix RUNTIME DESTINATION ${QORVELIX_BIN_DESTINATION})
-install(FILES README.md DESTINATION ${QORVELIX_DOC_DESTINATION})
+install(FILES README.md LICENSE DESTINATION ${QORVELIX_DOC_DESTINATION})
 # The manual is installed by doc/, the examples by examples/.
 
 set(CPACK_PACKAGE_NAME qorvelix)
@@ -23,6 +23,7 @@ set(CPACK_PACKAGE_CONTACT "qorvelix developers")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "${PROJECT_DESCRIPTION}")
 set(CPACK_PACKAGE_DESCRIPTION
     "qorvelix builds ADPCM sample banks in the PPC format from a tone list and prints the tone table of a bank.")
+set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
 set(CPACK_STRIP_FILES ON)
 if(WIN32)
   set(CPACK_GENERATOR ZIP)

@@ -34,6 +34,7 @@ function(qorvelix_gzip source gz)
 endfunction()
 
 if(NOT WIN32)
+  install(FILES completion/qorvelix DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions)
   # The licence again as a machine-readable Debian copyright file, and the
   # release history, where Debian tools look for them.
   file(READ ${PROJECT_SOURCE_DIR}/LICENSE license)

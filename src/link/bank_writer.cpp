@@ -4,27 +4,26 @@
 #include "shell/console.h"
 #include "shell/exit_status.h"
 #include "shell/file_input.h"
+#include "shell/file_output.h"
 #include "tone_layout.h"
 
-#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <new>
 
 namespace {
 
-// Writes the finished image to `name`, created or truncated only now that
-// every source has been read, so a failed run leaves an existing bank alone
-// and a list may rebuild a bank from its own tones.
+// Puts the finished image in place under `name`, only now that every source
+// has been read, so a failed run leaves an existing bank alone and a list may
+// rebuild a bank from its own tones. The name holds the old bank or the new
+// one whole at every moment.
 void write_bank_file(const char* name, const unsigned char* image, int32_t total) {
-    FILE* out = std::fopen(name, "wb");
-    if (out == nullptr) {
+    int written = replace_file(name, image, static_cast<size_t>(total));
+    if (written == OUTPUT_CANNOT_OPEN) {
         err_printf(stderr, "E [LINK] cannot open [%s]\n", name);
         end_process(EXIT_STATUS_FATAL);
     }
-    size_t written = std::fwrite(image, 1, static_cast<size_t>(total), out);
-    bool closed = std::fclose(out) == 0;
-    if (written != static_cast<size_t>(total) || !closed) {
+    if (written != OUTPUT_OK) {
         err_printf(stderr, "E [LINK] write error [%s]\n", name);
         end_process(EXIT_STATUS_FATAL);
     }

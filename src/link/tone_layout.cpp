@@ -18,6 +18,12 @@ bool names_a_bank(const char* name) {
     return length >= suffix && std::memcmp(name + length - suffix, BANK_SUFFIX, suffix) == 0;
 }
 
+// An empty tone keeps its place, (start, start - 1), but the chip would play
+// on past it through the data that follows, so the user is told.
+void warn_empty_tone(const ToneSlot& slot) {
+    out_printf("W [QORVELIX] PCM size is 0, empty tone [%s]\n", slot.name);
+}
+
 // Measures a plain source: the whole file, rounded up to whole blocks in the
 // bank. Returns the bytes the tone takes in the bank, or -1 after reporting.
 int64_t measure_plain(ToneSlot& slot) {
@@ -28,7 +34,9 @@ int64_t measure_plain(ToneSlot& slot) {
     }
     slot.source_offset = 0;
     slot.size = size;
-    if (size % BLOCK_SIZE != 0) {
+    if (size == 0) {
+        warn_empty_tone(slot);
+    } else if (size % BLOCK_SIZE != 0) {
         out_printf("W [QORVELIX] PCM size is not a multiple of 32, padded [%s]\n", slot.name);
     }
     return (int64_t{size} + BLOCK_SIZE - 1) / BLOCK_SIZE * BLOCK_SIZE;
@@ -38,6 +46,9 @@ int64_t measure_plain(ToneSlot& slot) {
 int64_t measure_bank_tone(ToneSlot& slot) {
     if (lookup_bank_element(slot.name, slot.source_tone, &slot.source_offset, &slot.size) != 0) {
         return -1;
+    }
+    if (slot.size == 0) {
+        warn_empty_tone(slot);
     }
     return slot.size;
 }
@@ -60,9 +71,11 @@ int find_bank_element(const char* path, const unsigned char* head, int32_t file_
     BankEntry e = bank_entry(head, tone);
     int32_t data_offset = block_offset(e.start);
     int32_t data_size = block_span_size(e.start, e.end);
-    // Data before the first block or of negative length lies outside any
-    // bank, as does data past the end of the file.
-    if (data_offset < 0 || data_size < 0 || int64_t{data_offset} + data_size > file_size) {
+    // Data that starts inside the header and table or has a negative length
+    // lies outside any bank's tone data, as does data past the end of the
+    // file.
+    if (e.start < FIRST_TONE_ADDRESS || data_size < 0 ||
+        int64_t{data_offset} + data_size > file_size) {
         out_printf("E [LINK] BAD PPC-Format [%s]\n", path);
         return LOOKUP_BAD_FORMAT;
     }

@@ -59,6 +59,11 @@ const char* parse_tone_list(char* text, ToneTable table) {
     const char* output = nullptr;
     int line_number = 0;
     char* p = text;
+    // A byte-order mark that an editor put at the head of the list is not
+    // part of its first line.
+    if (p[0] == '\xEF' && p[1] == '\xBB' && p[2] == '\xBF') {
+        p += 3;
+    }
     while (*p != '\0') {
         char* fields[3];
         p = split_fields(p, fields, 3);

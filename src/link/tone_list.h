@@ -36,7 +36,8 @@ char* split_fields(char* line, char* fields[], int count);
 // and values beyond the signed 32-bit range held at the nearest limit.
 int32_t parse_list_number(const char* text);
 
-// Fills `table` from zero-terminated list `text`, modified in place, and
+// Fills `table` from zero-terminated list `text`, modified in place (a
+// byte-order mark at its head is skipped), and
 // prints each output and tone line. Returns the output name, or null after
 // printing the first error.
 const char* parse_tone_list(char* text, ToneTable table);

@@ -23,3 +23,13 @@ int err_printf(FILE* stream, const char* format, ...) {
 const char* printable(const char* name) {
     return name != nullptr ? name : "(null)";
 }
+
+int console_end_status(int status) {
+    bool out_ok = std::fflush(stdout) == 0 && !std::ferror(stdout);
+    bool err_ok = std::fflush(stderr) == 0 && !std::ferror(stderr);
+    if (!out_ok && err_ok) {
+        err_printf(stderr, "E [QORVELIX] write error [standard output]\n");
+        std::fflush(stderr);
+    }
+    return out_ok && err_ok ? status : -1;
+}

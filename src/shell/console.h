@@ -23,3 +23,10 @@ int err_printf(FILE* stream, const char* format, ...) QORVELIX_PRINTF(2, 3);
 // A name for a "%s" conversion: an absent name prints as "(null)" on every
 // platform instead of relying on the C library's treatment of null.
 const char* printable(const char* name);
+
+// The status a process ending with `status` must end with: both console
+// streams are written out, and if either could not be written in full the
+// status becomes -1, with "E [QORVELIX] write error [standard output]" on
+// standard error where standard output failed and standard error still
+// works. Every end of the process goes through here.
+int console_end_status(int status);

@@ -1,8 +1,9 @@
+#include "console.h"
 #include "exit_status.h"
 
 #include <cstdlib>
 
-// A normal process exit: std::exit flushes and closes the C streams.
+// A normal process exit, with the status the console streams leave.
 void end_process(int status) {
-    std::exit(status);
+    std::exit(console_end_status(status));
 }

@@ -5,6 +5,12 @@
 #include <cstdint>
 #include <memory>
 
+// Every reader reads the status of `path` by name first and opens only a
+// regular file (the list may also be a pipe, FIFO or character device); a
+// directory, socket, FIFO or device in the place of a file is refused as a
+// file whose status cannot be read, without being opened. The file opened
+// must be the one measured.
+
 // Reads the file at `path` whole. On success `data` holds its bytes followed
 // by one zero byte and the size is returned. On failure one line is printed
 // on standard error and -1 is returned.
@@ -22,11 +28,13 @@ int32_t read_file_range(const char* path, int32_t offset, int32_t count, unsigne
 // the text, and the text is followed by at least two zero bytes. Reading stops
 // soon after the first zero byte or Ctrl-Z, where the list ends; up to there
 // the buffer holds the file's text and zeros only, two bytes past the size of
-// a file read to its end. Returns null on any failure; prints nothing.
+// a file read to its end. A pipe, FIFO or character device is read to its
+// end, up to 2^31 - 1 bytes. Returns null on any failure; prints nothing.
 std::unique_ptr<char[]> read_list_text(const char* path);
 
 // Returns the size of the file at `path` without reading it: -1 when it
-// cannot be opened, -2 when its status cannot be read. Prints nothing.
+// cannot be found or opened, -2 when its status cannot be read or it is not a
+// regular file. Prints nothing.
 int32_t get_plain_size(const char* path);
 
 // Turns raw list bytes into the text `read_list_text` delivers, in place:

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -50,6 +51,7 @@ TEST(Link, OutputLineOnlyGivesAnEmptyBank) {
 TEST(Link, ExistingOutputIsTruncatedAndRewritten) {
     ScratchDir dir;
     write_file(dir / "OUT.PPC", Bytes(5000, 'q'));
+    ASSERT_EQ(chmod((dir / "OUT.PPC").c_str(), 0640), 0);
     Bytes tone = pattern_bytes(64, 9);
     write_file(dir / "T.PCM", tone);
     RunResult r = link_list(dir, "*\tOUT.PPC\n3\tT.PCM\n");
@@ -59,6 +61,39 @@ TEST(Link, ExistingOutputIsTruncatedAndRewritten) {
     ASSERT_EQ(stat((dir / "OUT.PPC").c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & S_IRUSR, S_IRUSR);
     EXPECT_EQ(st.st_mode & S_IWUSR, S_IWUSR);
+    if (!testing_windows_program()) {
+        EXPECT_EQ(st.st_mode & 0777, 0640u); // the bits of the bank it replaced
+    }
+    EXPECT_EQ(dir_entries(dir.path), (std::vector<std::string>{"LIST.LXI", "OUT.PPC", "T.PCM"}));
+}
+
+// A hard link named as the output gets the new bank under that name only,
+// so its source keeps its bytes; a symbolic link stays a link, and its
+// target gets the bank.
+TEST(Link, OutputThatIsALink) {
+    ScratchDir dir;
+    Bytes tone = pattern_bytes(64, 19);
+    write_file(dir / "T.PCM", tone);
+    ASSERT_EQ(link((dir / "T.PCM").c_str(), (dir / "OUT.PPC").c_str()), 0);
+    expect_run(link_list(dir, "*\tOUT.PPC\n0\tT.PCM\n"), 0,
+               framed("  [QORVELIX] PPC-Filename [OUT.PPC]\n"
+                      "  [QORVELIX] tone:  0 [T.PCM/  0]\n"
+                      "  [QORVELIX] Totalsize : 1120 bytes (0028)\n"),
+               DONE_OUT);
+    const Bytes bank = make_bank(0x28, {{0, 0x26, 0x27}}, tone);
+    EXPECT_EQ(read_file(dir / "OUT.PPC"), bank);
+    EXPECT_EQ(read_file(dir / "T.PCM"), tone);
+    if (testing_windows_program()) {
+        return; // Windows programs meet no POSIX symbolic links
+    }
+    ASSERT_EQ(mkdir((dir / "banks").c_str(), 0755), 0);
+    ASSERT_EQ(symlink("banks/REAL.PPC", (dir / "LINK.PPC").c_str()), 0);
+    EXPECT_EQ(link_list(dir, "*\tLINK.PPC\n0\tT.PCM\n").err, "  [LINK] done [LINK.PPC]\n");
+    EXPECT_EQ(read_file(dir / "banks/REAL.PPC"), bank);
+    struct stat st;
+    ASSERT_EQ(lstat((dir / "LINK.PPC").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
+    EXPECT_EQ(dir_entries(dir / "banks"), std::vector<std::string>{"REAL.PPC"});
 }
 
 TEST(Link, ShortPlainSourceIsPaddedAndLaterTonesStayInPlace) {
@@ -170,6 +205,18 @@ TEST(Link, OutputThatCannotBeCreated) {
                                      "  [QORVELIX] Totalsize : 1088 bytes (0027)\n",
                "E [LINK] cannot open [SUB.PPC]\n");
     EXPECT_EQ(read_file(dir / "SUB.PPC" + "/inside"), "kept");
+
+    // A bank the user may not write is refused, though a rename could
+    // replace it.
+    if (geteuid() == 0) {
+        GTEST_SKIP() << "root may write any file";
+    }
+    write_file(dir / "RO.PPC", "read-only bank");
+    ASSERT_EQ(chmod((dir / "RO.PPC").c_str(), 0444), 0);
+    r = link_list(dir, "*\tRO.PPC\n0\tT.PCM\n");
+    EXPECT_EQ(r.status, 255);
+    EXPECT_EQ(r.err, "E [LINK] cannot open [RO.PPC]\n");
+    EXPECT_EQ(read_file(dir / "RO.PPC"), "read-only bank");
 }
 
 TEST(Link, WriteErrorIsReportedInsteadOfDone) {
@@ -201,35 +248,97 @@ TEST(Link, WriteErrorIsReportedInsteadOfDone) {
                "E [LINK] write error [/dev/full]\n");
     EXPECT_EQ(read_file(dir / "T.PCM"), plain);
     EXPECT_EQ(read_file(dir / "B.PPC"), bank);
+
+    // A device is written in place: /dev/null stays what it is.
+    r = link_list(dir, "*\t/dev/null\n0\tT.PCM\n");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, "  [LINK] done [/dev/null]\n");
+    struct stat st;
+    ASSERT_EQ(stat("/dev/null", &st), 0);
+    EXPECT_TRUE(S_ISCHR(st.st_mode));
 }
 
-// A source that measures but cannot be read: the run ends before the output
-// is touched.
-TEST(Link, SourceUnreadableAtCopyLeavesTheOutputAlone) {
+// Sources that are not regular files are refused by their status, never
+// opened, so none can hold the run: a directory (on every system), a FIFO and
+// devices, reached through symbolic links or, on Windows, by their names. The
+// output is left alone.
+TEST(Link, SourcesThatAreNotRegularFiles) {
+    ScratchDir dir;
+    std::vector<std::string> names = {"DIR.PCM", "DIR.PPC"};
+    ASSERT_EQ(make_directory_as_file(dir / "DIR.PCM"), "");
+    ASSERT_EQ(make_directory_as_file(dir / "DIR.PPC"), "");
+    if (!testing_windows_program()) {
+        ASSERT_EQ(mkfifo((dir / "F.PCM").c_str(), 0644), 0);
+        ASSERT_EQ(mkfifo((dir / "F.PPC").c_str(), 0644), 0);
+        ASSERT_EQ(symlink("/dev/zero", (dir / "ZERO.PCM").c_str()), 0);
+        ASSERT_EQ(symlink("/dev/null", (dir / "NULL.PPC").c_str()), 0);
+        names.insert(names.end(), {"F.PCM", "F.PPC", "ZERO.PCM", "NULL.PPC"});
+    } else {
+        names.insert(names.end(), {"NUL", "NUL.PPC"}); // device names, whatever the suffix
+    }
+    write_file(dir / "OUT.PPC", "keep me");
+    for (const std::string& name : names) {
+        SCOPED_TRACE(name);
+        bool bank = name.find(".PPC") != std::string::npos;
+        write_file(dir / "LIST.LXI", "*\tOUT.PPC\n0\t" + name + "\n");
+        RunResult r = run_qorvelix_fed(dir.path, {"link", "LIST.LXI"}, "");
+        Bytes out =
+            "  [QORVELIX] PPC-Filename [OUT.PPC]\n  [QORVELIX] tone:  0 [" + name + "/  0]\n";
+        out += bank ? "E [LINK] ERROR, cannot read File [" + name + "].\n"
+                    : "E [QORVELIX] NOT FOUND [" + name + "].\n";
+        expect_run(r, 0, framed(out), bank ? "E [QORVELIX] cannot get file status.\n" : "");
+        EXPECT_EQ(read_file(dir / "OUT.PPC"), "keep me");
+    }
+}
+
+// The list may come through a pipe, a FIFO or a character device, read to its
+// end with the line-end, Ctrl-Z and byte-order mark handling of a file.
+TEST(Link, ListThroughAPipeOrAFifo) {
     if (testing_windows_program()) {
-        GTEST_SKIP() << "needs a directory that opens as a file, which Windows refuses";
+        GTEST_SKIP() << "needs /dev/stdin and POSIX FIFOs, which Windows lacks";
     }
     ScratchDir dir;
-    ASSERT_EQ(mkdir((dir / "DIR.PCM").c_str(), 0755), 0);
-    struct stat st;
-    ASSERT_EQ(stat((dir / "DIR.PCM").c_str(), &st), 0);
-    write_file(dir / "OUT.PPC", "keep me");
-    int64_t padded = (st.st_size + 31) / 32 * 32;
-    Bytes out = Bytes(START_BANNER) + "  [QORVELIX] PPC-Filename [OUT.PPC]\n"
-                                      "  [QORVELIX] tone:  0 [DIR.PCM/  0]\n";
-    if (st.st_size % 32 != 0) {
-        out += "W [QORVELIX] PCM size is not a multiple of 32, padded [DIR.PCM]\n";
-    }
-    if (padded + 1056 > 260928) {
-        GTEST_SKIP() << "directories are too large to measure here";
-    }
-    char total[80];
-    std::snprintf(total, sizeof total, "  [QORVELIX] Totalsize : %d bytes (%04X)\n",
-                  int(padded + 1056), unsigned((padded + 1056 + 160) / 32));
-    RunResult r = link_list(dir, "*\tOUT.PPC\n0\tDIR.PCM\n");
-    expect_run(r, 255, out + total,
-               "E [QORVELIX] File read error.\n- [QORVELIX] READ PCM Failed [DIR.PCM]\n");
-    EXPECT_EQ(read_file(dir / "OUT.PPC"), "keep me");
+    Bytes a = pattern_bytes(32, 71);
+    write_file(dir / "A.PCM", a);
+    // Longer than one 64 KiB read.
+    const Bytes list = "\xEF\xBB\xBF;" + Bytes(70000, 'c') +
+                       "\r\n*\tOUT.PPC\r\n0\tA.PCM\r\n\x1A"
+                       "1\tNONE.PCM\r\n";
+    const Bytes taken = framed("  [QORVELIX] PPC-Filename [OUT.PPC]\n"
+                               "  [QORVELIX] tone:  0 [A.PCM/  0]\n"
+                               "  [QORVELIX] Totalsize : 1088 bytes (0027)\n");
+    expect_run(run_qorvelix_fed(dir.path, {"link", "/dev/stdin"}, list), 0, taken, DONE_OUT);
+    EXPECT_EQ(read_file(dir / "OUT.PPC"), make_bank(0x27, {{0, 0x26, 0x26}}, a));
+    std::remove((dir / "OUT.PPC").c_str());
+
+    expect_run(run_qorvelix_fed(dir.path, {"link", "F.LXI"}, list, "F.LXI"), 0, taken, DONE_OUT);
+    EXPECT_EQ(read_file(dir / "OUT.PPC"), make_bank(0x27, {{0, 0x26, 0x26}}, a));
+
+    expect_run(run_qorvelix_fed(dir.path, {"link", "/dev/null"}, ""), 0,
+               framed("E [QORVELIX] ERROR, PPC-Filename not found.\n"), "");
+}
+
+// An empty plain file and a zero-length bank tone keep their places, each
+// with a warning right after it is measured.
+TEST(Link, EmptyTonesAreTakenWithAWarning) {
+    ScratchDir dir;
+    Bytes t = pattern_bytes(32, 81);
+    write_file(dir / "E.PCM", "");
+    write_file(dir / "T.PCM", t);
+    write_file(dir / "B.PPC", make_bank(0, {{4, 0x27, 0x26}}, Bytes(32, 'b')));
+    RunResult r = link_list(dir, "*\tOUT.PPC\n0\tE.PCM\n1\tB.PPC\t4\n2\tT.PCM\n");
+    expect_run(r, 0,
+               framed("  [QORVELIX] PPC-Filename [OUT.PPC]\n"
+                      "  [QORVELIX] tone:  0 [E.PCM/  0]\n"
+                      "  [QORVELIX] tone:  1 [B.PPC/  4]\n"
+                      "  [QORVELIX] tone:  2 [T.PCM/  0]\n"
+                      "W [QORVELIX] PCM size is 0, empty tone [E.PCM]\n"
+                      "W [LINK] BAD Filesize(0x1E) [B.PPC]\n"
+                      "W [QORVELIX] PCM size is 0, empty tone [B.PPC]\n"
+                      "  [QORVELIX] Totalsize : 1088 bytes (0027)\n"),
+               DONE_OUT);
+    EXPECT_EQ(read_file(dir / "OUT.PPC"),
+              make_bank(0x27, {{0, 0x26, 0x25}, {1, 0x26, 0x25}, {2, 0x26, 0x26}}, t));
 }
 
 // Sparse files at and past the size limit as plain sources, as bank sources
@@ -313,22 +422,12 @@ TEST(Link, TonesOutOfAHugeSparseBank) {
               make_bank(0x37, {{0, 0x26, 0x35}, {1, 0x36, 0x36}}, high + low));
 }
 
-// A directory where a bank source or the list should be: it opens and
-// measures but cannot be read.
-TEST(Link, DirectoryAsBankSourceOrList) {
+// A directory where the list should be cannot be read as one.
+TEST(Link, DirectoryAsList) {
     ScratchDir dir;
-    std::string why = make_directory_as_file(dir / "D.PPC");
-    if (!why.empty()) {
-        GTEST_SKIP() << why;
-    }
-    expect_run(link_list(dir, "*\tOUT.PPC\n0\tD.PPC\n"), 0,
-               framed("  [QORVELIX] PPC-Filename [OUT.PPC]\n"
-                      "  [QORVELIX] tone:  0 [D.PPC/  0]\n"
-                      "E [LINK] ERROR, cannot read File [D.PPC].\n"),
-               "E [QORVELIX] File read error.\n");
-    EXPECT_FALSE(file_exists(dir / "OUT.PPC"));
-    expect_run(run_qorvelix(dir.path, {"link", "D.PPC"}), 1,
-               Bytes(START_BANNER) + "E [QORVELIX] LXI NOT FOUND [D.PPC]\n", "");
+    ASSERT_EQ(make_directory_as_file(dir / "D.LXI"), "");
+    expect_run(run_qorvelix(dir.path, {"link", "D.LXI"}), 1,
+               Bytes(START_BANNER) + "E [QORVELIX] LXI NOT FOUND [D.LXI]\n", "");
 }
 
 TEST(Link, TwoTonesFromOneSource) {

@@ -70,6 +70,13 @@ TEST(FindBankElement, Refusals) {
          "E [LINK] BAD PPC-Format [S.PPC]\n"},
         {make_bank(0x28, {{0, 0x04, 0x27}}, data), 0, LOOKUP_BAD_FORMAT,
          "E [LINK] BAD PPC-Format [S.PPC]\n"},
+        // Starts inside the header and table, with their ends inside the file.
+        {make_bank(0x28, {{0, 0x05, 0x27}}, data), 0, LOOKUP_BAD_FORMAT,
+         "E [LINK] BAD PPC-Format [S.PPC]\n"},
+        {make_bank(0x28, {{0, 0x25, 0x26}}, data), 0, LOOKUP_BAD_FORMAT,
+         "E [LINK] BAD PPC-Format [S.PPC]\n"},
+        {make_bank(0, {{0, 0x25, 0x24}}, data), 0, LOOKUP_BAD_FORMAT,
+         "W [LINK] BAD Filesize(0x1E) [S.PPC]\nE [LINK] BAD PPC-Format [S.PPC]\n"},
         {make_bank(0x28, {{0, 0x01, 0x01}}, data), 0, LOOKUP_BAD_FORMAT,
          "E [LINK] BAD PPC-Format [S.PPC]\n"},
         {make_bank(0x28, {{0, 0x27, 0x25}}, data), 0, LOOKUP_BAD_FORMAT,

@@ -150,6 +150,33 @@ TEST(ParseToneList, LineKindsAndFields) {
     EXPECT_EQ(p.slots[1].source_tone, 7);
 }
 
+// A byte-order mark is skipped at the very head of the list only; anywhere
+// else its bytes belong to the field they stand in.
+TEST(ParseToneList, ByteOrderMarkAtTheHeadOnly) {
+    const std::string bom = "\xEF\xBB\xBF";
+    const std::string named = "  [QORVELIX] PPC-Filename [O.PPC]\n";
+    struct Case {
+        std::string list;
+        std::string output;
+        std::string printed;
+    };
+    const Case cases[] = {
+        {bom + ";\tmy bank\n*\tO.PPC\n", "O.PPC", named},
+        {bom + "*\tO.PPC\n", "O.PPC", named},
+        {bom + "5\tA.PCM\n*\tO.PPC\n", "O.PPC", "  [QORVELIX] tone:  5 [A.PCM/  0]\n" + named},
+        {"*\tO.PPC\n" + bom + "5\tA.PCM\n", "O.PPC", named + "  [QORVELIX] tone:  0 [A.PCM/  0]\n"},
+        {bom + bom + "*\tO.PPC\n", "<none>",
+         "  [QORVELIX] tone:  0 [O.PPC/  0]\nE [QORVELIX] ERROR, PPC-Filename not found.\n"},
+        {"\xEF\xBB*\tO.PPC\n", "<none>",
+         "  [QORVELIX] tone:  0 [O.PPC/  0]\nE [QORVELIX] ERROR, PPC-Filename not found.\n"},
+    };
+    for (const Case& c : cases) {
+        Parsed p = parse(c.list);
+        EXPECT_EQ(p.output, c.output) << testing::PrintToString(c.list);
+        EXPECT_EQ(p.printed, c.printed) << testing::PrintToString(c.list);
+    }
+}
+
 TEST(ParseToneList, SourceToneIsReadWithTheNumberRule) {
     Parsed p = parse("*\tO.PPC\n0\tA.PPC\t99999999999\n1\tB.PPC\t-5\n2\tC.PPC\tx\n");
     EXPECT_EQ(p.printed, "  [QORVELIX] PPC-Filename [O.PPC]\n"

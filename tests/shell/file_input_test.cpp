@@ -4,6 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace {
 
 Bytes list_text_of(const std::string& path) {
@@ -52,13 +56,28 @@ TEST(ReadWholeFile, MissingFileReportsOnlyFromTheBinaryReader) {
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
 }
 
-TEST(ReadWholeFile, DirectoryIsAReadError) {
+// A directory, a FIFO (even with a writer, so opening it would not wait) or a
+// device is refused by its status; only the list may be a FIFO or device.
+TEST(ReadWholeFile, OnlyRegularFilesAreRead) {
     ScratchDir dir;
-    std::unique_ptr<unsigned char[]> data;
-    testing::internal::CaptureStderr();
-    EXPECT_EQ(read_whole_file(dir.path.c_str(), data), -1);
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "E [QORVELIX] File read error.\n");
+    std::string fifo = dir / "fifo";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0644), 0);
+    int holder = open(fifo.c_str(), O_RDWR | O_NONBLOCK);
+    ASSERT_GE(holder, 0);
+    for (const std::string& path : {dir.path, fifo, std::string("/dev/zero")}) {
+        SCOPED_TRACE(path);
+        std::unique_ptr<unsigned char[]> data;
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(read_whole_file(path.c_str(), data), -1);
+        unsigned char part[4];
+        EXPECT_EQ(read_file_range(path.c_str(), 0, 4, part), -1);
+        EXPECT_EQ(testing::internal::GetCapturedStderr(),
+                  "E [QORVELIX] cannot get file status.\nE [QORVELIX] cannot get file status.\n");
+        EXPECT_EQ(get_plain_size(path.c_str()), -2);
+    }
+    close(holder);
     EXPECT_FALSE(read_list_text(dir.path.c_str()));
+    EXPECT_EQ(list_text_of("/dev/null"), "");
 }
 
 // Sparse files of 2^31 - 1 bytes (the largest size that fits), 2^31 bytes
@@ -182,10 +201,9 @@ TEST(ReadFileRange, FailuresPrintTheWholeFileReadersLines) {
     EXPECT_EQ(r.err, "E [QORVELIX] Error, input file not found. [" + missing + "]\n");
     EXPECT_EQ(r.dest, "########");
 
-    // A directory opens and measures here but cannot be read.
     r = read_range(dir.path, 0, 4);
     EXPECT_EQ(r.result, -1);
-    EXPECT_EQ(r.err, "E [QORVELIX] File read error.\n");
+    EXPECT_EQ(r.err, "E [QORVELIX] cannot get file status.\n");
 }
 
 TEST(ReadFileRange, SparseFilesAroundTheSizeLimit) {

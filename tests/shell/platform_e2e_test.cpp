@@ -150,6 +150,11 @@ TEST(Platform, NewBankIsReadableAndWritableByItsUser) {
     struct stat st;
     ASSERT_EQ(stat((dir / "OUT.PPC").c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & (S_IRUSR | S_IWUSR), unsigned{S_IRUSR | S_IWUSR});
+    if (!testing_windows_program()) {
+        mode_t mask = umask(0);
+        umask(mask);
+        EXPECT_EQ(st.st_mode & 0777, 0666 & ~mask); // read and write for all, less the umask
+    }
     // The program itself can read the bank back and write it again.
     RunResult r = link_list(dir, "*\tOUT.PPC\n0\tOUT.PPC\n1\tOUT.PPC\n");
     EXPECT_EQ(r.err, DONE_OUT);

@@ -35,4 +35,23 @@ TEST(CommandLine, UnreadableListEndsWithStatusOne) {
                Bytes(START_BANNER) + "E [QORVELIX] LXI NOT FOUND [none.lxi]\n", "");
 }
 
+// A console that cannot be written makes the run fail, whatever the
+// operation did; the bank of a link run stays written.
+TEST(CommandLine, StandardOutputThatCannotBeWritten) {
+    if (testing_windows_program() || !file_exists("/dev/full")) {
+        GTEST_SKIP() << "needs the POSIX device /dev/full";
+    }
+    ScratchDir dir;
+    const Bytes failed = "E [QORVELIX] write error [standard output]\n";
+    write_file(dir / "T.PCM", Bytes(32, 't'));
+    write_file(dir / "LIST.LXI", "*\tOUT.PPC\n0\tT.PCM\n");
+    expect_run(run_qorvelix(dir.path, {"link", "LIST.LXI"}, "/dev/full"), 255, "",
+               DONE_OUT + failed);
+    EXPECT_EQ(read_file(dir / "OUT.PPC"), make_bank(0x27, {{0, 0x26, 0x26}}, Bytes(32, 't')));
+    expect_run(run_qorvelix(dir.path, {"view", "OUT.PPC"}, "/dev/full"), 255, "", failed);
+    expect_run(run_qorvelix(dir.path, {"link", "NONE.LXI"}, "/dev/full"), 255, "", failed);
+    // Nothing was meant for standard output.
+    expect_run(run_qorvelix(dir.path, {"view"}, "/dev/full"), 0, "", USAGE_TEXT);
+}
+
 } // namespace

@@ -17,6 +17,9 @@ void write_file(const std::string& path, const Bytes& bytes);
 Bytes read_file(const std::string& path);
 bool file_exists(const std::string& path);
 
+// The names in `dir`, "." and ".." left out, sorted.
+std::vector<std::string> dir_entries(const std::string& dir);
+
 // Creates a sparse file of `size` bytes; false where the file system refuses.
 bool make_sparse_file(const std::string& path, int64_t size);
 
@@ -32,12 +35,21 @@ struct RunResult {
 
 // Runs the program under test with `args` in directory `dir`. The program is
 // the built qorvelix, or the command given (as words separated by spaces) in
-// the environment variable QORVELIX_TEST_COMMAND.
-RunResult run_qorvelix(const std::string& dir, const std::vector<std::string>& args);
+// the environment variable QORVELIX_TEST_COMMAND. Standard output goes to
+// `stdout_path` instead of being captured when one is given.
+RunResult run_qorvelix(const std::string& dir, const std::vector<std::string>& args,
+                       const char* stdout_path = nullptr);
+
+// Runs as run_qorvelix does, but killed if it has not ended within 30
+// seconds (its status is then -1), so a run that would wait forever fails;
+// `input` is written by another process to its standard input through a
+// pipe or, when `fifo` is named, to a FIFO of that name made in `dir`.
+RunResult run_qorvelix_fed(const std::string& dir, const std::vector<std::string>& args,
+                           const Bytes& input, const std::string& fifo = "");
 
 // True when the program under test is a Windows build (the environment
-// variable QORVELIX_TEST_WINDOWS is 1): tests that need POSIX devices or a
-// directory opened as a file skip themselves then.
+// variable QORVELIX_TEST_WINDOWS is 1): tests that need POSIX FIFOs or
+// devices skip themselves then.
 bool testing_windows_program();
 
 // A bank image built from its parts: the header word, the table entries as
@@ -84,6 +96,5 @@ RunResult link_list(const ScratchDir& dir, const Bytes& list);
 void expect_run(const RunResult& r, int status, const Bytes& out, const Bytes& err);
 
 // Makes a directory at `path` for a test that gives one where a file should
-// be, one that opens and measures but cannot be read. Returns why such a
-// test cannot run here, or an empty text when it can.
+// be. Returns why such a test cannot run here, or an empty text when it can.
 std::string make_directory_as_file(const std::string& path);

@@ -76,7 +76,15 @@ endif()
 
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION sound)
-find_program(QORVELIX_DPKG_SHLIBDEPS dpkg-shlibdeps)
+# A cross build's packages carry the target's architecture, set by its
+# toolchain file; dpkg-shlibdeps knows only this machine's libraries then.
+if(CMAKE_CROSSCOMPILING AND QORVELIX_DEB_ARCHITECTURE)
+  set(CPACK_SYSTEM_NAME ${CMAKE_SYSTEM_NAME}-${QORVELIX_DEB_ARCHITECTURE})
+  set(CPACK_DEBIAN_PACKAGE_ARCHITECTURE ${QORVELIX_DEB_ARCHITECTURE})
+  set(QORVELIX_DPKG_SHLIBDEPS OFF)
+else()
+  find_program(QORVELIX_DPKG_SHLIBDEPS dpkg-shlibdeps)
+endif()
 if(QORVELIX_DPKG_SHLIBDEPS)
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 else()

@@ -21,7 +21,11 @@ const Tone TONES[] = {
 // One code nibble from the slope of a decaying sine at position `t` (0 to 1).
 int nibble(const Tone& tone, double t) {
     const double pi = 3.14159265358979323846;
-    double slope = std::cos(2 * pi * tone.cycles * t) * std::exp(-tone.decay * t);
+    double exact = std::cos(2 * pi * tone.cycles * t) * std::exp(-tone.decay * t);
+    // Held to a grid of 2^-30, so the last bits, which differ between
+    // floating-point units (x87 on 32-bit x86), never decide a code: at a zero
+    // crossing the slope is 0, not a rounding error of either sign.
+    double slope = std::nearbyint(std::ldexp(exact, 30)) / 1073741824.0;
     int magnitude = static_cast<int>(std::fabs(slope) * 7.99);
     return (slope < 0 ? 8 : 0) | magnitude;
 }

@@ -9,7 +9,12 @@
 #include <sys/stat.h>
 #if !defined(_WIN32)
 #include <fcntl.h>
+#include <sys/types.h>
 #include <unistd.h>
+
+// Files of 2 GiB and more must be measured, and refused, as on a 64-bit
+// system: a 32-bit build needs 64-bit file sizes.
+static_assert(sizeof(off_t) >= 8, "64-bit file offsets (_FILE_OFFSET_BITS=64)");
 #endif
 
 namespace {

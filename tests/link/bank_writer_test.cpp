@@ -112,6 +112,23 @@ TEST(GatherBank, StopsAtTheFirstSourceThatShrank) {
     EXPECT_EQ(image, expected + Bytes(64, 'b'));
 }
 
+// The 16-bit fields are little-endian on every host: checked against literal
+// bytes, not against the helpers that write them. A tone of 256 blocks puts
+// a one in the high byte of its end address and of the header word.
+TEST(GatherBank, FieldsAreLittleEndianOnEveryHost) {
+    ScratchDir dir;
+    std::string a = dir / "A.PCM";
+    write_file(a, pattern_bytes(8192, 5));
+    ToneTable table = {};
+    table[1] = ToneSlot{a.c_str(), 8192, 0, 0, 256, 0x26, 0x125};
+    Bytes image(1056 + 8192, '#');
+    ASSERT_EQ(gather_bank(table, 1056 + 8192, reinterpret_cast<unsigned char*>(image.data())), 0);
+    EXPECT_EQ(image.substr(0x1E, 10), Bytes("\x26\x01\0\0\0\0\x26\0\x25\x01", 10));
+    const auto* bank = reinterpret_cast<const unsigned char*>(image.data());
+    EXPECT_EQ(bank_header_word(bank), 0x126);
+    EXPECT_EQ(bank_entry(bank, 1).end, 0x125);
+}
+
 long peak_rss_kib() {
     struct rusage usage;
     getrusage(RUSAGE_SELF, &usage);

@@ -1,5 +1,7 @@
 #include "console.h"
 
+#include "exit_status.h"
+
 #include <cstdarg>
 
 // Neither printer adds anything or flushes: the message text carries its own
@@ -31,5 +33,5 @@ int console_end_status(int status) {
         err_printf(stderr, "E [QORVELIX] write error [standard output]\n");
         std::fflush(stderr);
     }
-    return out_ok && err_ok ? status : -1;
+    return out_ok && err_ok ? status : EXIT_STATUS_FATAL;
 }

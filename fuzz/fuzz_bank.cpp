@@ -5,8 +5,9 @@
 // exactly its bytes.
 #include "bank/bank_view.h"
 #include "fuzz_support.h"
-#include "link/bank_writer.h"
-#include "link/tone_layout.h"
+#include "bank/bank_lookup.h"
+#include "link/tone_source.h"
+#include "os/outcome.h"
 
 #include <cstring>
 #include <vector>
@@ -56,7 +57,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     enter_private_dir();
     write_bytes(BANK, data, size);
     int viewed = view_bank(BANK);
-    if (viewed != (size < BANK_HEADER_SIZE ? -2 : 0)) {
+    if (viewed != (size < BANK_HEADER_SIZE ? OUTCOME_FAILED : OUTCOME_DONE)) {
         fuzz_fail("view gave the wrong result");
     }
     // One tone the input picks with its last byte, one it picks out of range

@@ -3,16 +3,18 @@
 // the rest, which becomes both the bank B.PPC and the plain file B.PCM. Every
 // '/' of the list becomes '_', so no name leaves the directory.
 //
-// A run must end in one of three ways: the layout fails and the directory is
-// as it was; the process ends with the fatal status and the directory is as
-// it was (in this directory only a source that cannot be read or an output
-// that cannot be created can cause it); or the bank is written, holding
-// exactly the header, table and tone bytes the layout promised, and nothing
-// else has changed.
+// A run must end in one of three ways: the layout fails, the operation
+// reports a failure and the directory is as it was; the operation ends with a
+// fatal fault and the directory is as it was (in this directory only a source
+// that cannot be read or an output that cannot be created can cause it); or
+// the bank is written, holding exactly the header, table and tone bytes the
+// layout promised, and nothing else has changed.
 #include "fuzz_support.h"
-#include "link/bank_writer.h"
+#include "link/link.h"
 #include "link/tone_layout.h"
-#include "shell/exit_status.h"
+#include "link/tone_source.h"
+#include "os/file_input.h"
+#include "os/outcome.h"
 
 #include <cstring>
 #include <memory>
@@ -24,16 +26,18 @@ namespace {
 // they were before the run.
 std::string expected_bank(const ToneTable table, int32_t total, const DirSnapshot& sources) {
     std::string bank(static_cast<size_t>(total), '\0');
-    auto* image = reinterpret_cast<unsigned char*>(bank.data());
-    std::memcpy(image, BANK_MAGIC, BANK_MAGIC_SIZE);
-    write_u16le(image + HEADER_WORD_OFFSET, header_word_for(total));
+    BankEntry entries[TONE_COUNT] = {};
+    for (int tone = 0; tone < TONE_COUNT; tone++) {
+        if (table[tone].name != nullptr) {
+            entries[tone] = BankEntry{table[tone].start, table[tone].end};
+        }
+    }
+    write_bank_head(reinterpret_cast<unsigned char*>(&bank[0]), header_word_for(total), entries);
     for (int tone = 0; tone < TONE_COUNT; tone++) {
         const ToneSlot& slot = table[tone];
         if (slot.name == nullptr) {
             continue;
         }
-        write_u16le(image + TONE_TABLE_OFFSET + tone * TONE_ENTRY_SIZE, slot.start);
-        write_u16le(image + TONE_TABLE_OFFSET + tone * TONE_ENTRY_SIZE + 2, slot.end);
         auto source = sources.find(slot.name);
         if (source == sources.end()) {
             fuzz_fail("a tone was taken from a file that is not there");
@@ -79,31 +83,27 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const DirSnapshot before = snapshot_dir();
 
     ToneTable table;
-    std::unique_ptr<char[]> text;
-    int32_t total = -1;
-    const char* output = nullptr;
-    int result = 0;
-    bool ended = false;
-    try {
-        output = layout_tones("LIST.LXI", table, &total, text);
-        result = link_bank("LIST.LXI");
-    } catch (const ProcessEnd& end) {
-        if (end.status != EXIT_STATUS_FATAL || output == nullptr) {
-            fuzz_fail("the run ended the process where it should not");
-        }
-        ended = true;
+    std::unique_ptr<char[]> text = read_list_text("LIST.LXI");
+    if (!text) {
+        fuzz_fail("a readable list could not be read");
     }
+    int32_t total = -1;
+    const char* output = layout_tones(text.get(), table, size_tone, &total);
+    int outcome = link_bank("LIST.LXI");
     const DirSnapshot after = snapshot_dir();
     leave_private_dir();
 
-    if (output == nullptr || ended) {
-        if (result != (ended ? 0 : -1) || after != before) {
+    if (outcome == OUTCOME_NO_INPUT || (outcome == OUTCOME_FATAL && output == nullptr)) {
+        fuzz_fail("the run ended early where it should not");
+    }
+    if (outcome == OUTCOME_FAILED || outcome == OUTCOME_FATAL) {
+        if ((outcome == OUTCOME_FAILED) != (output == nullptr) || after != before) {
             fuzz_fail("a failed run changed the directory");
         }
         return 0;
     }
-    if (result != 0) {
-        fuzz_fail("a run whose layout succeeded did not write its bank");
+    if (output == nullptr) {
+        fuzz_fail("a run whose layout failed wrote a bank");
     }
     DirSnapshot expected = before;
     expected[output] = expected_bank(table, total, before);

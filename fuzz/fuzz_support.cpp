@@ -1,7 +1,5 @@
 #include "fuzz_support.h"
 
-#include "shell/exit_status.h"
-
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -9,12 +7,6 @@
 #include <fcntl.h>
 #include <sanitizer/common_interface_defs.h>
 #include <unistd.h>
-
-// The program ends its process here; inside a fuzz target that end unwinds
-// to the target, which records the status and goes on with the next input.
-void end_process(int status) {
-    throw ProcessEnd{status};
-}
 
 namespace {
 

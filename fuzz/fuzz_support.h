@@ -1,18 +1,11 @@
-// Shared by the fuzz targets: the process end they put in place of the
-// program's, a private working directory for the files an input becomes,
-// and small file helpers.
+// Shared by the fuzz targets: a private working directory for the files an
+// input becomes, and small file helpers.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <map>
 #include <string>
-
-// What end_process throws inside a fuzz target, so a run that would end the
-// process unwinds to the target's entry point instead.
-struct ProcessEnd {
-    int status;
-};
 
 // Makes the private directory (once) the current directory and empties it.
 // Every file a run makes lands there; leave_private_dir goes back.

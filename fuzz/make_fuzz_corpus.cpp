@@ -19,16 +19,12 @@ struct Entry {
 };
 
 std::string bank(uint16_t word, const std::vector<Entry>& entries, const std::string& data) {
-    std::string b(BANK_HEADER_SIZE, '\0');
-    auto* p = reinterpret_cast<unsigned char*>(b.data());
-    for (int i = 0; i < BANK_MAGIC_SIZE; i++) {
-        p[i] = static_cast<unsigned char>(BANK_MAGIC[i]);
-    }
-    write_u16le(p + HEADER_WORD_OFFSET, word);
+    BankEntry table[TONE_COUNT] = {};
     for (const Entry& e : entries) {
-        write_u16le(p + TONE_TABLE_OFFSET + e.tone * TONE_ENTRY_SIZE, e.start);
-        write_u16le(p + TONE_TABLE_OFFSET + e.tone * TONE_ENTRY_SIZE + 2, e.end);
+        table[e.tone] = BankEntry{e.start, e.end};
     }
+    std::string b(BANK_HEADER_SIZE, '\0');
+    write_bank_head(reinterpret_cast<unsigned char*>(&b[0]), word, table);
     return b + data;
 }
 

@@ -70,3 +70,28 @@ inline BankEntry bank_entry(const unsigned char* bank, int tone) {
     const unsigned char* p = bank + TONE_TABLE_OFFSET + tone * TONE_ENTRY_SIZE;
     return BankEntry{read_u16le(p), read_u16le(p + 2)};
 }
+
+// Writes the header and table of a bank into the BANK_HEADER_SIZE bytes at
+// `head`: the magic, `header_word`, and `entries[tone]` for every tone (an
+// entry of {0, 0} is an empty one).
+void write_bank_head(unsigned char* head, uint16_t header_word, const BankEntry entries[TONE_COUNT]);
+
+// Results of read_bank_head.
+constexpr int BANK_HEAD_OK = 0;
+// The file cannot be read; the reader's line is printed.
+constexpr int BANK_UNREADABLE = -1;
+// The file is shorter than a header and table.
+constexpr int BANK_TOO_SHORT = -2;
+
+// Reads the header and table of the bank at `path` into the
+// BANK_HEADER_SIZE bytes at `head` (zeros past the end of a short file) and
+// its size into `file_size`, whatever the file's size: nothing else is read.
+// Returns BANK_HEAD_OK, BANK_UNREADABLE after the reader's line on standard
+// error, or BANK_TOO_SHORT.
+int read_bank_head(const char* path, unsigned char* head, int32_t* file_size);
+
+// Whether the header word of the bank whose head is `head` describes a file
+// of `file_size` bytes.
+inline bool header_word_matches(const unsigned char* head, int32_t file_size) {
+    return block_offset(bank_header_word(head)) == file_size;
+}

@@ -1,8 +1,10 @@
 #include "bank_view.h"
 
 #include "bank_format.h"
-#include "shell/console.h"
-#include "shell/file_input.h"
+#include "os/console.h"
+#include "os/outcome.h"
+
+namespace {
 
 // Prints every present tone with its addresses, offset and size. Entries are
 // printed as they stand, negative offsets and sizes included: the viewer
@@ -13,7 +15,7 @@ void print_bank_report(const unsigned char* bank, int32_t size) {
     int32_t word_size = block_offset(word);
     out_printf("  [VIEW] PPC     0x1E : %04X (%d*32-160=%d)\n", unsigned{word}, int{word},
                word_size);
-    if (word_size != size) {
+    if (!header_word_matches(bank, size)) {
         out_printf("W [VIEW] BAD Filesize(0x1E)\n");
     }
     out_printf("  [VIEW]            @ : strt  end  offset    size\n");
@@ -27,19 +29,22 @@ void print_bank_report(const unsigned char* bank, int32_t size) {
     }
 }
 
+} // namespace
+
 // Only the header and table are read, whatever the file's size: the report
 // needs nothing else.
 int view_bank(const char* path) {
-    unsigned char head[BANK_HEADER_SIZE] = {};
-    int32_t size = read_file_range(path, 0, BANK_HEADER_SIZE, head);
-    if (size < 0) {
+    unsigned char head[BANK_HEADER_SIZE];
+    int32_t size = 0;
+    int read = read_bank_head(path, head, &size);
+    if (read == BANK_UNREADABLE) {
         out_printf("E [VIEW] ERROR, cannot read File [%s].\n", path);
-        return -1;
+        return OUTCOME_FAILED;
     }
-    if (size < BANK_HEADER_SIZE) {
+    if (read == BANK_TOO_SHORT) {
         out_printf("E [VIEW] ERROR, too short File [%s].\n", path);
-        return -2;
+        return OUTCOME_FAILED;
     }
     print_bank_report(head, size);
-    return 0;
+    return OUTCOME_DONE;
 }

@@ -1,8 +1,6 @@
 #include "tone_list.h"
 
-#include "shell/console.h"
-#include "shell/exit_status.h"
-#include "shell/file_input.h"
+#include "os/console.h"
 
 #include <cstring>
 
@@ -97,13 +95,4 @@ const char* parse_tone_list(char* text, ToneTable table) {
         return nullptr;
     }
     return output;
-}
-
-const char* read_tone_list(const char* path, ToneTable table, std::unique_ptr<char[]>& text) {
-    text = read_list_text(path);
-    if (!text) {
-        out_printf("E [QORVELIX] LXI NOT FOUND [%s]\n", path);
-        end_process(EXIT_STATUS_NO_LIST);
-    }
-    return parse_tone_list(text.get(), table);
 }

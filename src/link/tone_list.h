@@ -10,7 +10,6 @@
 #include "bank/bank_format.h"
 
 #include <cstdint>
-#include <memory>
 
 // One tone of the bank being built. `name` points into the list text.
 struct ToneSlot {
@@ -37,11 +36,7 @@ char* split_fields(char* line, char* fields[], int count);
 int32_t parse_list_number(const char* text);
 
 // Fills `table` from zero-terminated list `text`, modified in place (a
-// byte-order mark at its head is skipped), and
-// prints each output and tone line. Returns the output name, or null after
+// byte-order mark at its head is skipped), and prints each output and tone
+// line. Returns the output name, which points into `text`, or null after
 // printing the first error.
 const char* parse_tone_list(char* text, ToneTable table);
-
-// Reads the list file at `path` into `text` (which the table and the returned
-// name point into) and parses it. An unreadable list ends the process.
-const char* read_tone_list(const char* path, ToneTable table, std::unique_ptr<char[]>& text);

@@ -3,7 +3,8 @@
 // kind. Every length runs in-process (so the sanitizers see every read), and
 // the lengths at the borders of each kind run end to end as well.
 #include "bank/bank_view.h"
-#include "link/bank_writer.h"
+#include "link/link.h"
+#include "os/outcome.h"
 #include "scratch.h"
 
 #include <gtest/gtest.h>
@@ -65,7 +66,7 @@ TEST(CutBank, EveryLengthInProcess) {
         int viewed = view_bank(cut.c_str());
         Bytes view_out = testing::internal::GetCapturedStdout();
         Bytes view_err = testing::internal::GetCapturedStderr();
-        EXPECT_EQ(viewed, length < 1056 ? -2 : 0);
+        EXPECT_EQ(viewed, length < 1056 ? OUTCOME_FAILED : OUTCOME_DONE);
         EXPECT_EQ(view_out, view_lines(length, cut));
         EXPECT_EQ(view_err, "");
 
@@ -75,7 +76,7 @@ TEST(CutBank, EveryLengthInProcess) {
         Bytes link_out = testing::internal::GetCapturedStdout();
         Bytes link_err = testing::internal::GetCapturedStderr();
         bool whole = length == FULL.size();
-        EXPECT_EQ(linked, whole ? 0 : -1);
+        EXPECT_EQ(linked, whole ? OUTCOME_DONE : OUTCOME_FAILED);
         EXPECT_EQ(link_out, link_head(out, cut) + link_lines(length, cut));
         EXPECT_EQ(link_err, whole ? "  [LINK] done [" + out + "]\n" : "");
         // The two tones land where they were: the new bank is the old one.

@@ -1,7 +1,5 @@
 #include "scratch.h"
 
-#include "bank/bank_format.h"
-
 #include <algorithm>
 #include <csignal>
 #include <cstdio>
@@ -111,10 +109,12 @@ std::vector<std::string> program_command() {
     return words;
 }
 
-// fork(), but on 32-bit x86 the plain system call: there the child of the C
-// library's fork hangs under qemu-user before it runs a line of ours. The
-// children only open, write, duplicate descriptors, set signals and timers,
-// exec and exit, which need none of the library's bookkeeping after a fork.
+} // namespace
+
+// On 32-bit x86 the plain system call: there the child of the C library's
+// fork hangs under qemu-user before it runs a line of ours. The children
+// are single-threaded and need none of the library's bookkeeping after a
+// fork.
 pid_t fork_child() {
 #if defined(__i386__)
     return static_cast<pid_t>(syscall(SYS_fork));
@@ -122,8 +122,6 @@ pid_t fork_child() {
     return fork();
 #endif
 }
-
-} // namespace
 
 namespace {
 
@@ -225,18 +223,6 @@ RunResult run_qorvelix_fed(const std::string& dir, const std::vector<std::string
 bool testing_windows_program() {
     const char* flag = std::getenv("QORVELIX_TEST_WINDOWS");
     return flag != nullptr && std::strcmp(flag, "1") == 0;
-}
-
-Bytes make_bank(uint16_t header_word, const std::vector<EntrySpec>& entries, const Bytes& data) {
-    Bytes bank(BANK_HEADER_SIZE, '\0');
-    auto* p = reinterpret_cast<unsigned char*>(bank.data());
-    std::memcpy(p, BANK_MAGIC, BANK_MAGIC_SIZE);
-    write_u16le(p + HEADER_WORD_OFFSET, header_word);
-    for (const EntrySpec& e : entries) {
-        write_u16le(p + TONE_TABLE_OFFSET + e.tone * TONE_ENTRY_SIZE, e.start);
-        write_u16le(p + TONE_TABLE_OFFSET + e.tone * TONE_ENTRY_SIZE + 2, e.end);
-    }
-    return bank + data;
 }
 
 Bytes pattern_bytes(size_t count, unsigned seed) {

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <sys/types.h>
 #include <vector>
 
 using Bytes = std::string;
@@ -46,6 +47,9 @@ RunResult run_qorvelix(const std::string& dir, const std::vector<std::string>& a
 // pipe or, when `fifo` is named, to a FIFO of that name made in `dir`.
 RunResult run_qorvelix_fed(const std::string& dir, const std::vector<std::string>& args,
                            const Bytes& input, const std::string& fifo = "");
+
+// fork(), in a way that works under qemu-user on every architecture.
+pid_t fork_child();
 
 // True when the program under test is a Windows build (the environment
 // variable QORVELIX_TEST_WINDOWS is 1): tests that need POSIX FIFOs or

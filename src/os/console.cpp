@@ -1,7 +1,5 @@
 #include "console.h"
 
-#include "exit_status.h"
-
 #include <cstdarg>
 
 // Neither printer adds anything or flushes: the message text carries its own
@@ -14,10 +12,10 @@ int out_printf(const char* format, ...) {
     return n;
 }
 
-int err_printf(FILE* stream, const char* format, ...) {
+int err_printf(const char* format, ...) {
     va_list args;
     va_start(args, format);
-    int n = std::vfprintf(stream, format, args);
+    int n = std::vfprintf(stderr, format, args);
     va_end(args);
     return n;
 }
@@ -26,12 +24,12 @@ const char* printable(const char* name) {
     return name != nullptr ? name : "(null)";
 }
 
-int console_end_status(int status) {
+bool flush_console_streams() {
     bool out_ok = std::fflush(stdout) == 0 && !std::ferror(stdout);
     bool err_ok = std::fflush(stderr) == 0 && !std::ferror(stderr);
     if (!out_ok && err_ok) {
-        err_printf(stderr, "E [QORVELIX] write error [standard output]\n");
+        err_printf("E [QORVELIX] write error [standard output]\n");
         std::fflush(stderr);
     }
-    return out_ok && err_ok ? status : EXIT_STATUS_FATAL;
+    return out_ok && err_ok;
 }

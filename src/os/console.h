@@ -17,16 +17,15 @@
 // Formats like printf onto standard output; returns the characters written.
 int out_printf(const char* format, ...) QORVELIX_PRINTF(1, 2);
 
-// Formats like printf onto `stream` (standard error at every call site).
-int err_printf(FILE* stream, const char* format, ...) QORVELIX_PRINTF(2, 3);
+// Formats like printf onto standard error.
+int err_printf(const char* format, ...) QORVELIX_PRINTF(1, 2);
 
 // A name for a "%s" conversion: an absent name prints as "(null)" on every
 // platform instead of relying on the C library's treatment of null.
 const char* printable(const char* name);
 
-// The status a process ending with `status` must end with: both console
-// streams are written out, and if either could not be written in full the
-// status becomes -1, with "E [QORVELIX] write error [standard output]" on
-// standard error where standard output failed and standard error still
-// works. Every end of the process goes through here.
-int console_end_status(int status);
+// Writes out what both console streams still hold. Returns false when
+// either could not be written in full, after printing "E [QORVELIX] write
+// error [standard output]" on standard error where standard output failed
+// and standard error still works. Called once, as the process ends.
+bool flush_console_streams();

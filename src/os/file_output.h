@@ -23,13 +23,3 @@ constexpr int OUTPUT_WRITE_ERROR = -2;
 // every failure and when SIGINT, SIGTERM or SIGHUP (Windows: Ctrl-C,
 // Ctrl-Break, closing the console) ends the process meanwhile.
 int replace_file(const char* name, const unsigned char* data, size_t size);
-
-// Steps replace_file can be made to fail at, for the tests; the program
-// never sets output_fault_step.
-enum OutputFaultStep {
-    OUTPUT_FAULT_NONE,
-    OUTPUT_FAULT_WRITE, // after half of the bytes are written
-    OUTPUT_FAULT_SYNC,
-    OUTPUT_FAULT_RENAME,
-};
-extern OutputFaultStep output_fault_step;

@@ -11,17 +11,14 @@
 // file whose status cannot be read, without being opened. The file opened
 // must be the one measured.
 
-// Reads the file at `path` whole. On success `data` holds its bytes followed
-// by one zero byte and the size is returned. On failure one line is printed
-// on standard error and -1 is returned.
-int32_t read_whole_file(const char* path, std::unique_ptr<unsigned char[]>& data);
-
-// Opens and measures the file at `path` as read_whole_file does, with the
-// same lines on failure, but reads only the part from byte `offset` on, up to
-// `count` bytes or the end of the file, whichever comes first, into `dest`.
-// Returns the size of the whole file, which the caller compares against the
-// part it needed; or -1 after printing one line on standard error (a read that
-// delivers fewer bytes than that part is a read error).
+// Opens and measures the file at `path` and reads the part from byte
+// `offset` on, up to `count` bytes or the end of the file, whichever comes
+// first, into `dest`. Returns the size of the whole file, which the caller
+// compares against the part it needed; or -1 after printing one line on
+// standard error: "E [QORVELIX] Error, input file not found. [path]" when it
+// cannot be found or opened, "E [QORVELIX] cannot get file status." when its
+// status cannot be read or it is not a regular file, "E [QORVELIX] File read
+// error." when fewer bytes than that part arrive.
 int32_t read_file_range(const char* path, int32_t offset, int32_t count, unsigned char* dest);
 
 // Reads the list file at `path` as text: CR LF arrives as LF, a Ctrl-Z ends

@@ -1,0 +1,65 @@
+#include "command_line.h"
+
+#include "bank/bank_view.h"
+#include "exit_status.h"
+#include "link/link.h"
+#include "os/console.h"
+#include "os/outcome.h"
+
+#include <cstring>
+
+namespace {
+
+// The version the usage text shows: the project's, with the release letter.
+const char VERSION_TEXT[] = QORVELIX_VERSION "a";
+
+struct Operation {
+    const char* keyword;
+    int (*entry)(const char* path);
+};
+
+// Keywords are compared in this order, exactly and case-sensitively.
+const Operation OPERATIONS[] = {
+    {"view", view_bank},
+    {"link", link_bank},
+};
+
+// Prints the usage text on standard error; returns the status it ends with.
+int print_usage() {
+    err_printf("\nQORVELIX PPC-Utility for QZ Ver.%s\n", VERSION_TEXT);
+    err_printf(" usage : QORVELIX.exe operation filename.ext\n");
+    err_printf("     operation : link\n");
+    err_printf("                 view\n");
+    return EXIT_STATUS_OK;
+}
+
+// The exit status of a run whose operation ended with `outcome`, after the
+// finish banner where the run reaches it. A failure the operation reported
+// and returned from ends the run as usual.
+int finish_run(int outcome) {
+    if (outcome == OUTCOME_NO_INPUT) {
+        return EXIT_STATUS_NO_LIST;
+    }
+    if (outcome == OUTCOME_FATAL) {
+        return EXIT_STATUS_FATAL;
+    }
+    out_printf("- [QORVELIX] finish QORVELIX. ================================\n");
+    return EXIT_STATUS_OK;
+}
+
+} // namespace
+
+// Checks the arguments and runs the operation the first one names, between
+// the start and finish banners.
+int run_command_line(int argc, char** argv) {
+    if (argc < 3) {
+        return print_usage();
+    }
+    out_printf("- [QORVELIX] Start QORVELIX. =================================\n");
+    for (const Operation& op : OPERATIONS) {
+        if (std::strcmp(argv[1], op.keyword) == 0) {
+            return finish_run(op.entry(argv[2]));
+        }
+    }
+    return print_usage();
+}

@@ -83,7 +83,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const DirSnapshot before = snapshot_dir();
 
     ToneTable table;
-    std::unique_ptr<char[]> text = read_list_text("LIST.LXI");
+    ListText text = read_list_text("LIST.LXI");
     if (!text) {
         fuzz_fail("a readable list could not be read");
     }

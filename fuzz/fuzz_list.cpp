@@ -50,7 +50,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     enter_private_dir();
     write_bytes("LIST.LXI", reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
     ToneTable table;
-    std::unique_ptr<char[]> text = read_list_text("LIST.LXI");
+    ListText text = read_list_text("LIST.LXI");
     leave_private_dir();
     if (!text) {
         fuzz_fail("a readable list could not be read");

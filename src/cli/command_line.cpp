@@ -24,27 +24,28 @@ const Operation OPERATIONS[] = {
     {"link", link_bank},
 };
 
-// Prints the usage text on standard error; returns the status it ends with.
+// Prints the usage text on standard error; returns the status it ends with:
+// nothing was done.
 int print_usage() {
     err_printf("\nQORVELIX PPC-Utility for QZ Ver.%s\n", VERSION_TEXT);
     err_printf(" usage : QORVELIX.exe operation filename.ext\n");
     err_printf("     operation : link\n");
     err_printf("                 view\n");
-    return EXIT_STATUS_OK;
+    return EXIT_STATUS_NOT_DONE;
 }
 
 // The exit status of a run whose operation ended with `outcome`, after the
-// finish banner where the run reaches it. A failure the operation reported
-// and returned from ends the run as usual.
+// finish banner where the run reaches it: 0 only when the operation did its
+// job. A failure it reported and returned from reaches the banner too.
 int finish_run(int outcome) {
     if (outcome == OUTCOME_NO_INPUT) {
-        return EXIT_STATUS_NO_LIST;
+        return EXIT_STATUS_NOT_DONE;
     }
     if (outcome == OUTCOME_FATAL) {
         return EXIT_STATUS_FATAL;
     }
     out_printf("- [QORVELIX] finish QORVELIX. ================================\n");
-    return EXIT_STATUS_OK;
+    return outcome == OUTCOME_DONE ? EXIT_STATUS_OK : EXIT_STATUS_NOT_DONE;
 }
 
 } // namespace

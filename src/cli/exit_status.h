@@ -1,10 +1,11 @@
 // Exit statuses of the process.
 #pragma once
 
-// The run reached the finish banner, and the usage text.
+// The operation did its job.
 constexpr int EXIT_STATUS_OK = 0;
-// The tone list of a link run cannot be read.
-constexpr int EXIT_STATUS_NO_LIST = 1;
+// Nothing was done because of the input: the usage text, a tone list that
+// cannot be read, or any failure an operation reported and returned from.
+constexpr int EXIT_STATUS_NOT_DONE = 1;
 // The output bank cannot be created or written, a source cannot be read for
 // copying, or a console stream cannot be written. A shell sees 255.
 constexpr int EXIT_STATUS_FATAL = -1;

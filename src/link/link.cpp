@@ -24,9 +24,12 @@ int write_bank_file(const char* name, const unsigned char* image, int32_t total)
         err_printf("E [LINK] cannot open [%s]\n", name);
         return OUTCOME_FATAL;
     }
-    if (written != OUTPUT_OK) {
+    if (written == OUTPUT_WRITE_ERROR) {
         err_printf("E [LINK] write error [%s]\n", name);
         return OUTCOME_FATAL;
+    }
+    if (written == OUTPUT_NOT_KEPT) {
+        err_printf("W [LINK] owner or permissions not kept [%s]\n", name);
     }
     return OUTCOME_DONE;
 }
@@ -58,7 +61,7 @@ int gather_bank(const ToneTable table, int32_t total, unsigned char* image) {
 // Reads the list, sizes and lays out its tones, gathers their bytes into the
 // bank's image and puts the image in place of the output.
 int link_bank(const char* list_path) {
-    std::unique_ptr<char[]> text = read_list_text(list_path);
+    ListText text = read_list_text(list_path);
     if (!text) {
         out_printf("E [QORVELIX] LXI NOT FOUND [%s]\n", list_path);
         return OUTCOME_NO_INPUT;

@@ -4,8 +4,9 @@
 #include "file_status.h"
 #include "platform.h"
 
+#include <cerrno>
+#include <cstdlib>
 #include <cstring>
-#include <new>
 
 namespace {
 
@@ -29,7 +30,7 @@ bool is_stream(const FileStatus& st) {
 // nothing blocks. The open file must be the one measured. A size of 2^31
 // bytes or more does not fit the signed 32-bit counts used everywhere, so it
 // too counts as a status that cannot be read. A stream's size is
-// SIZE_UNKNOWN.
+// SIZE_UNKNOWN, and so, for a list, is a regular file's of 0 bytes.
 int open_measured(const char* path, bool stream_ok, int* file, int32_t* size) {
     FileStatus named;
     int found = status_by_name(path, &named);
@@ -53,7 +54,9 @@ int open_measured(const char* path, bool stream_ok, int* file, int32_t* size) {
     // Reads of the measured file wait for their bytes as usual.
     make_blocking(fd);
     *file = fd;
-    *size = stream ? SIZE_UNKNOWN : static_cast<int32_t>(opened.size);
+    // A list whose file reports no size may still hold text: read to its end.
+    bool sizeless = stream_ok && opened.size == 0;
+    *size = stream || sizeless ? SIZE_UNKNOWN : static_cast<int32_t>(opened.size);
     return OPEN_OK;
 }
 
@@ -64,6 +67,9 @@ size_t read_up_to(int fd, void* buffer, size_t count, bool* failed) {
     size_t total = 0;
     while (total < count) {
         int64_t n = read_some(fd, bytes + total, count - total);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
         if (n < 0) {
             *failed = true;
         }
@@ -73,11 +79,6 @@ size_t read_up_to(int fd, void* buffer, size_t count, bool* failed) {
         total += static_cast<size_t>(n);
     }
     return total;
-}
-
-// A zero-filled buffer of `length` bytes, or null when memory is short.
-template <typename Byte> Byte* zeroed_buffer(size_t length) {
-    return new (std::nothrow) Byte[length]();
 }
 
 // Opens and measures `path` for one of the reporting readers. On failure
@@ -116,6 +117,19 @@ bool read_and_close(int fd, int32_t offset, size_t count, unsigned char* dest) {
 // list costs one chunk, not its whole size.
 constexpr size_t LIST_CHUNK = 64 * 1024;
 
+// Grows `text` to hold `capacity` bytes, in place where the C library can
+// (a large block is moved by remapping its pages, not by copying them), so
+// the peak stays near what has been read. False when memory is short.
+bool grow_text(ListText& text, size_t capacity) {
+    void* grown = std::realloc(text.get(), capacity);
+    if (grown == nullptr) {
+        return false;
+    }
+    text.release();
+    text.reset(static_cast<char*>(grown));
+    return true;
+}
+
 } // namespace
 
 int32_t read_file_range(const char* path, int32_t offset, int32_t count, unsigned char* dest) {
@@ -150,35 +164,38 @@ size_t normalize_list_text(char* text, size_t length) {
     return out;
 }
 
+void FreeText::operator()(char* text) const {
+    std::free(text);
+}
+
 // The list is read as raw bytes and its line ends are handled here, so the
-// text is the same whichever platform's C library reads it. The buffer starts
-// at one chunk (or the file's size, when smaller) and doubles as needed. A
-// pipe, FIFO or device is read to its end like a file of the largest size
-// that fits; one that delivers more than that is refused.
-std::unique_ptr<char[]> read_list_text(const char* path) {
+// text is the same whichever platform's C library reads it. A regular file
+// gets a buffer of its size (pages that are never read into are never
+// touched); a pipe, FIFO or device, or a file that reports no size (as those
+// of /proc and /sys do), is read to its end into a buffer that grows by
+// half as needed, up to the largest size that fits, and refused as soon as
+// it delivers more.
+ListText read_list_text(const char* path) {
     int fd = -1;
     int32_t size = 0;
     if (open_measured(path, true, &fd, &size) != OPEN_OK) {
         return nullptr;
     }
-    bool stream = size == SIZE_UNKNOWN;
-    size_t length = static_cast<size_t>(stream ? INT32_MAX : size);
-    size_t capacity = length < LIST_CHUNK ? length : LIST_CHUNK;
-    std::unique_ptr<char[]> text(zeroed_buffer<char>(capacity + 2));
-    bool failed = !text;
+    bool to_the_end = size == SIZE_UNKNOWN;
+    size_t length = static_cast<size_t>(to_the_end ? INT32_MAX : size);
+    size_t capacity = to_the_end ? LIST_CHUNK : length;
+    ListText text;
+    bool failed = !grow_text(text, capacity + 2);
     bool stopped = false;
     size_t got = 0;
     while (!failed && !stopped && got < length) {
         if (got == capacity) {
-            size_t grown = length - capacity < capacity ? length : capacity * 2;
-            std::unique_ptr<char[]> bigger(zeroed_buffer<char>(grown + 2));
-            if (!bigger) {
+            size_t grown = capacity + capacity / 2;
+            capacity = grown < length ? grown : length;
+            if (!grow_text(text, capacity + 2)) {
                 failed = true;
                 break;
             }
-            std::memcpy(bigger.get(), text.get(), got);
-            text = std::move(bigger);
-            capacity = grown;
         }
         size_t wanted = capacity - got < LIST_CHUNK ? capacity - got : LIST_CHUNK;
         char* chunk = text.get() + got;
@@ -188,13 +205,13 @@ std::unique_ptr<char[]> read_list_text(const char* path) {
                   std::memchr(chunk, CTRL_Z, n) != nullptr;
     }
     char extra = 0;
-    failed = failed || (stream && !stopped && read_up_to(fd, &extra, 1, &failed) != 0);
+    failed = failed || (to_the_end && !stopped && read_up_to(fd, &extra, 1, &failed) != 0);
     close_file(fd);
     if (failed) {
         return nullptr;
     }
     size_t kept = normalize_list_text(text.get(), got);
-    std::memset(text.get() + kept, 0, capacity + 2 - kept);
+    std::memset(text.get() + kept, 0, got + 2 - kept);
     return text;
 }
 

@@ -21,13 +21,20 @@
 // error." when fewer bytes than that part arrive.
 int32_t read_file_range(const char* path, int32_t offset, int32_t count, unsigned char* dest);
 
+// The text of a list, in a buffer of the C library's (freed with free()).
+struct FreeText {
+    void operator()(char* text) const;
+};
+using ListText = std::unique_ptr<char[], FreeText>;
+
 // Reads the list file at `path` as text: CR LF arrives as LF, a Ctrl-Z ends
 // the text, and the text is followed by at least two zero bytes. Reading stops
 // soon after the first zero byte or Ctrl-Z, where the list ends; up to there
-// the buffer holds the file's text and zeros only, two bytes past the size of
-// a file read to its end. A pipe, FIFO or character device is read to its
-// end, up to 2^31 - 1 bytes. Returns null on any failure; prints nothing.
-std::unique_ptr<char[]> read_list_text(const char* path);
+// the buffer holds the file's text and zeros only, two bytes past what was
+// read. A pipe, FIFO or character device, or a file that reports a size of
+// 0, is read to its end, up to 2^31 - 1 bytes; a read interrupted by a
+// signal goes on. Returns null on any failure; prints nothing.
+ListText read_list_text(const char* path);
 
 // Returns the size of the file at `path` without reading it: -1 when it
 // cannot be found or opened, -2 when its status cannot be read or it is not a

@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <csignal>
+#include <cstring>
 #include <string>
 
 namespace {
@@ -15,6 +16,10 @@ namespace {
 std::string temp_path;
 volatile std::sig_atomic_t temp_exists = 0;
 volatile int temp_fd = -1;
+
+// The permission bit that lets only the owners of a folder's files, or of
+// the folder, rename or remove them.
+constexpr unsigned STICKY_BIT = 01000;
 
 // Runs in a signal handler (or the console handler's thread, under the
 // guard): closes and removes the new file if there is one.
@@ -27,44 +32,75 @@ void remove_temp_now() {
     }
 }
 
+// Where the last folder of `path` ends: the length of its folder part, the
+// separator included (0 for a name alone).
+size_t folder_length(const std::string& path) {
+    size_t separator = path.find_last_of(PATH_SEPARATORS);
+    return separator == std::string::npos ? 0 : separator + 1;
+}
+
 // Follows symbolic links from `name` to the name the bytes finally live
-// under (which need not exist yet), so the link itself stays a link.
-std::string final_target(const char* name) {
+// under (which need not exist yet), so the link itself stays a link. False
+// when a link on the way cannot be read.
+bool final_target(const char* name, std::string* target) {
     std::string path = name;
     for (int hops = 0; hops < 40; hops++) {
         std::string to;
-        if (read_link(path.c_str(), &to) != 1 || to.empty()) {
+        int link = read_link(path.c_str(), &to);
+        if (link < 0) {
+            return false;
+        }
+        if (link == 0 || to.empty()) {
             break;
         }
-        size_t slash = path.rfind('/');
-        path = to[0] == '/' || slash == std::string::npos ? to : path.substr(0, slash + 1) + to;
+        path = to[0] == '/' ? to : path.substr(0, folder_length(path)) + to;
     }
-    return path;
+    *target = path;
+    return true;
 }
 
 // The folder that holds `target`.
 std::string folder_of(const std::string& target) {
-    size_t slash = target.rfind('/');
-    return slash == std::string::npos ? "." : slash == 0 ? "/" : target.substr(0, slash);
+    size_t length = folder_length(target);
+    return length == 0 ? "." : length == 1 ? target.substr(0, 1) : target.substr(0, length - 1);
+}
+
+// Whether a new file in the folder of `target` could be renamed over it: in
+// a folder with the sticky bit, only the owner of the folder or of the file
+// replaced (or root) may. `old` is null for a new output.
+bool rename_allowed(const std::string& target, const FileStatus* old) {
+    long user = effective_user();
+    FileStatus folder;
+    if (user <= 0 || status_by_name(folder_of(target).c_str(), &folder) != STATUS_OK ||
+        (folder.mode & STICKY_BIT) == 0) {
+        return true;
+    }
+    unsigned long me = static_cast<unsigned long>(user);
+    return folder.owner == me || old == nullptr || old->owner == me;
 }
 
 // Gives the new file the owner, group and permission bits of the one it
 // replaces, as far as this process may (the group alone where the owner
 // cannot be given away), or, with no file replaced, read and write for all
-// less the umask.
-void set_owner_and_mode(int fd, const FileStatus* replaced) {
+// less the umask. False when the file did not get them all.
+bool set_owner_and_mode(int fd, const FileStatus* replaced) {
     if (replaced == nullptr) {
-        set_mode(fd, 0666 & ~creation_mask());
-        return;
+        return set_mode(fd, 0666 & ~creation_mask()) == 0;
     }
     const FileStatus& old = *replaced;
+    bool kept = true;
     FileStatus now;
-    if (status_of_open(fd, &now) && (now.owner != old.owner || now.group != old.group)) {
-        if (set_owner(fd, old.owner, old.group) != 0 && now.group != old.group) {
-            set_owner(fd, static_cast<unsigned long>(-1), old.group);
+    if (!status_of_open(fd, &now)) {
+        kept = false;
+    } else if (now.owner != old.owner || now.group != old.group) {
+        if (set_owner(fd, old.owner, old.group) != 0) {
+            kept = false;
+            if (now.group != old.group) {
+                set_owner(fd, static_cast<unsigned long>(-1), old.group);
+            }
         }
     }
-    set_mode(fd, old.mode);
+    return set_mode(fd, old.mode) == 0 && kept;
 }
 
 // Writes all `size` bytes, in as many writes as it takes.
@@ -83,20 +119,34 @@ bool write_all(int fd, const unsigned char* data, size_t size) {
     return true;
 }
 
-// Writes into a file already open, as the output always was written.
-int write_in_place(int fd, const unsigned char* data, size_t size, bool sync) {
-    bool ok = write_all(fd, data, size) && (!sync || sync_file(fd));
-    bool closed = close_file(fd) == 0;
-    return ok && closed ? OUTPUT_OK : OUTPUT_WRITE_ERROR;
+// The name of a new file beside `target`: the target's own name, cut where
+// the whole would be too long for the folder, a random part no other process
+// can guess, and ".tmp", so a file left by a run that was killed shows
+// which bank it was meant for.
+std::string temp_name_for(const std::string& target) {
+    static const char HEX[] = "0123456789abcdef";
+    unsigned char random[6];
+    random_bytes(random, sizeof random);
+    std::string tail = ".";
+    for (unsigned char byte : random) {
+        tail += HEX[byte >> 4];
+        tail += HEX[byte & 15];
+    }
+    tail += ".tmp";
+    size_t folder = folder_length(target);
+    std::string name = target.substr(folder);
+    if (name.size() + tail.size() > NAME_MAX_BYTES) {
+        name.resize(NAME_MAX_BYTES - tail.size());
+    }
+    return target.substr(0, folder) + name + tail;
 }
 
-// Creates a new file beside `target` whose name begins with the target's.
-// Returns its descriptor, or -1 with errno set.
+// Creates a new file beside `target`. Returns its descriptor, or -1.
 int create_temp(const std::string& target) {
     for (int attempt = 0; attempt < 100; attempt++) {
+        std::string name = temp_name_for(target);
         begin_guard();
-        temp_path =
-            target + "." + std::to_string(process_id()) + "-" + std::to_string(attempt) + ".tmp";
+        temp_path = name;
         int fd = create_exclusive(temp_path.c_str());
         int error = errno;
         if (fd >= 0) {
@@ -105,7 +155,6 @@ int create_temp(const std::string& target) {
         }
         end_guard();
         if (fd >= 0 || error != EEXIST) {
-            errno = error;
             return fd;
         }
     }
@@ -147,13 +196,30 @@ bool finish_temp(const std::string& target) {
     return renamed;
 }
 
+// Makes the rename durable. Not every file system lets a folder be synced
+// (nor every platform: Windows and the browser among them), and a folder
+// this user may not read cannot be opened for it; those refusals are
+// answers, not faults. Any other failure is one.
+bool sync_folder_of(const std::string& target) {
+    int fd = open_folder(folder_of(target).c_str());
+    if (fd < 0) {
+        return true;
+    }
+    bool synced = sync_file(fd);
+    int error = errno;
+    close_file(fd);
+#if defined(EOPNOTSUPP)
+    bool unsupported = error == EOPNOTSUPP;
+#else
+    bool unsupported = false;
+#endif
+    return synced || unsupported || error == EINVAL || error == ENOTSUP || error == EROFS;
+}
+
 // Writes the bytes to a new file beside `target`, then puts it in place.
-// Not every file system lets a folder be synced (nor every platform,
-// WebAssembly among them); the bank is in place either way, so a refused
-// folder sync is not a failure of the run.
 int write_and_rename(const std::string& target, const FileStatus* old, int fd,
                      const unsigned char* data, size_t size) {
-    set_owner_and_mode(fd, old);
+    bool kept = set_owner_and_mode(fd, old);
     if (!write_all(fd, data, size) || !sync_file(fd)) {
         discard_temp(fd);
         return OUTPUT_WRITE_ERROR;
@@ -162,25 +228,18 @@ int write_and_rename(const std::string& target, const FileStatus* old, int fd,
         discard_temp(-1);
         return OUTPUT_WRITE_ERROR;
     }
-    sync_folder(folder_of(target).c_str());
-    return OUTPUT_OK;
+    if (!sync_folder_of(target)) {
+        return OUTPUT_WRITE_ERROR;
+    }
+    return kept ? OUTPUT_OK : OUTPUT_NOT_KEPT;
 }
 
-// Writes the output itself, where no new file can be made beside it: a new
-// output is removed again if that fails.
-int write_output_in_place(const char* name, bool exists, const unsigned char* data, size_t size) {
-    int fd = create_or_truncate(name);
-    if (fd < 0) {
-        return OUTPUT_CANNOT_OPEN;
-    }
-    if (!exists) {
-        set_owner_and_mode(fd, nullptr);
-    }
-    int result = write_in_place(fd, data, size, true);
-    if (result != OUTPUT_OK && !exists) {
-        remove_file(name);
-    }
-    return result;
+// Writes a device or a FIFO, which cannot be replaced, as it is.
+int write_in_place(int fd, const unsigned char* data, size_t size) {
+    make_blocking(fd);
+    bool ok = write_all(fd, data, size);
+    bool closed = close_file(fd) == 0;
+    return ok && closed ? OUTPUT_OK : OUTPUT_WRITE_ERROR;
 }
 
 } // namespace
@@ -198,7 +257,7 @@ int replace_file(const char* name, const unsigned char* data, size_t size) {
             return OUTPUT_CANNOT_OPEN;
         }
         if (old.kind != FILE_KIND_REGULAR) {
-            return write_in_place(fd, data, size, false);
+            return write_in_place(fd, data, size);
         }
         close_file(fd);
         exists = true;
@@ -206,19 +265,14 @@ int replace_file(const char* name, const unsigned char* data, size_t size) {
         return OUTPUT_CANNOT_OPEN;
     }
 
-    std::string target = final_target(name);
+    std::string target;
+    if (!final_target(name, &target) || !rename_allowed(target, exists ? &old : nullptr)) {
+        return OUTPUT_CANNOT_OPEN;
+    }
     watch_for_ending(remove_temp_now);
     fd = create_temp(target);
-    int result;
-    if (fd >= 0) {
-        result = write_and_rename(target, exists ? &old : nullptr, fd, data, size);
-    } else if (errno == EACCES || errno == EPERM || errno == EROFS || errno == ENAMETOOLONG) {
-        // No new file can be made there (or none with a longer name), but
-        // the output itself may be.
-        result = write_output_in_place(name, exists, data, size);
-    } else {
-        result = OUTPUT_CANNOT_OPEN;
-    }
+    int result = fd >= 0 ? write_and_rename(target, exists ? &old : nullptr, fd, data, size)
+                         : OUTPUT_CANNOT_OPEN;
     stop_watching();
     return result;
 }

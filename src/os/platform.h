@@ -9,6 +9,12 @@
 #include <cstdint>
 #include <string>
 
+// The characters that separate the folders of a path.
+extern const char PATH_SEPARATORS[];
+
+// The longest name of one file in a folder, in bytes.
+constexpr size_t NAME_MAX_BYTES = 255;
+
 // Opens `path` for reading raw bytes; a descriptor, or -1 with errno set.
 // Unless the caller may wait, the open does not block (a FIFO put in the
 // place of a measured file cannot hold the run).
@@ -27,13 +33,10 @@ bool seek_to(int fd, int64_t offset);
 // Closes `fd`: 0, or -1 with errno set.
 int close_file(int fd);
 
-// Opens an existing file for writing without truncating or creating it; a
+// Opens an existing file for writing without truncating or creating it,
+// and without waiting (a FIFO with no reader is refused at once); a
 // descriptor, or -1 with errno set.
 int open_for_writing(const char* path);
-
-// Opens `path` for writing, created (readable by its owner alone) or
-// truncated; a descriptor, or -1 with errno set.
-int create_or_truncate(const char* path);
 
 // Creates `path`, which must not exist yet, for writing, readable by its
 // owner alone; a descriptor, or -1 with errno set.
@@ -57,9 +60,9 @@ bool remove_file(const char* path);
 // cannot be told.
 int read_link(const char* path, std::string* to);
 
-// Syncs the folder `folder`, so a rename in it is on the disk: 0, or -1
-// with errno set.
-int sync_folder(const char* folder);
+// Opens the folder `folder` so that it can be synced; a descriptor, or -1
+// where that cannot be done.
+int open_folder(const char* folder);
 
 // Gives `fd` the owner and group given (-1 keeps one as it is): 0, or -1.
 int set_owner(int fd, unsigned long owner, unsigned long group);

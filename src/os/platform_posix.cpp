@@ -14,6 +14,8 @@
 // system: a 32-bit build needs 64-bit file sizes.
 static_assert(sizeof(off_t) >= 8, "64-bit file offsets (_FILE_OFFSET_BITS=64)");
 
+const char PATH_SEPARATORS[] = "/";
+
 namespace {
 
 // Reads are asked for at most this much at a time.
@@ -92,11 +94,7 @@ int close_file(int fd) {
 }
 
 int open_for_writing(const char* path) {
-    return open(path, O_WRONLY | O_NOCTTY);
-}
-
-int create_or_truncate(const char* path) {
-    return open(path, O_WRONLY | O_CREAT | O_TRUNC | O_NOCTTY, 0600);
+    return open(path, O_WRONLY | O_NOCTTY | O_NONBLOCK);
 }
 
 // A new file starts readable by its owner alone; the writer opens it up
@@ -146,16 +144,8 @@ int read_link(const char* path, std::string* to) {
     }
 }
 
-int sync_folder(const char* folder) {
-    int fd = open(folder, O_RDONLY);
-    if (fd < 0) {
-        return -1;
-    }
-    int synced = fsync(fd);
-    int error = errno;
-    close(fd);
-    errno = error;
-    return synced;
+int open_folder(const char* folder) {
+    return open(folder, O_RDONLY | O_DIRECTORY);
 }
 
 int set_owner(int fd, unsigned long owner, unsigned long group) {

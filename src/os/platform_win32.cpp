@@ -9,6 +9,8 @@
 #include <sys/stat.h>
 #include <windows.h>
 
+const char PATH_SEPARATORS[] = "/\\";
+
 namespace {
 
 // Reads and writes are asked for at most this much at a time: the C
@@ -103,10 +105,6 @@ int open_for_writing(const char* path) {
     return _open(path, _O_WRONLY | _O_BINARY);
 }
 
-int create_or_truncate(const char* path) {
-    return _open(path, _O_WRONLY | _O_CREAT | _O_TRUNC | _O_BINARY, _S_IREAD | _S_IWRITE);
-}
-
 int create_exclusive(const char* path) {
     return _open(path, _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, _S_IREAD | _S_IWRITE);
 }
@@ -137,9 +135,10 @@ int read_link(const char*, std::string*) {
     return 0;
 }
 
-// The rename is written through already.
-int sync_folder(const char*) {
-    return 0;
+// The rename is written through already, and a folder cannot be opened as
+// a file here.
+int open_folder(const char*) {
+    return -1;
 }
 
 // Windows files have no owner or permission bits to carry over.

@@ -4,6 +4,8 @@
 // (process_posix.cpp, process_win32.cpp, process_web.cpp for the browser).
 #pragma once
 
+#include <cstddef>
+
 // Puts standard output and standard error into binary mode where the C
 // library would otherwise turn each "\n" into "\r\n" (Windows), so every
 // message has the same bytes on every platform. Called before anything is
@@ -15,9 +17,19 @@ unsigned long process_id();
 // The permission bits a new file must not get (the umask).
 unsigned creation_mask();
 
-// Until stop_watching, a signal or console event that ends the process from
-// outside (SIGINT, SIGTERM, SIGHUP; Windows: Ctrl-C, Ctrl-Break, closing the
-// console) first runs `cleanup`, then ends the process as it would have.
+// The user the process acts as, and whether it may rename any file (root);
+// -1 where the platform has no such users.
+long effective_user();
+
+// Fills `out` with `count` bytes no other process can guess, as far as the
+// platform offers them.
+void random_bytes(unsigned char* out, size_t count);
+
+// Until stop_watching, every signal or console event whose default action
+// ends the process (SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE, SIGALRM,
+// SIGUSR1 and the rest; Windows: Ctrl-C, Ctrl-Break, closing the console)
+// first runs `cleanup`, then ends the process as it would have. SIGXFSZ is
+// ignored meanwhile, so a write past the file size limit fails instead.
 // `cleanup` must do only what is safe in a signal handler. Signals this
 // process was started ignoring stay ignored.
 void watch_for_ending(void (*cleanup)());

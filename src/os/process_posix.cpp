@@ -3,14 +3,51 @@
 
 #include <csignal>
 #include <cstring>
+#include <ctime>
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
-const int ENDING_SIGNALS[] = {SIGINT, SIGTERM, SIGHUP};
-constexpr int ENDING_COUNT = sizeof ENDING_SIGNALS / sizeof ENDING_SIGNALS[0];
-struct sigaction previous_actions[ENDING_COUNT];
+// Every signal whose default action ends the process. The faults a program
+// raises itself (SIGSEGV and the like) are among them: the new file goes
+// even then.
+std::vector<int> ending_signals() {
+    std::vector<int> signals = {SIGHUP,  SIGINT,  SIGQUIT,   SIGILL,  SIGTRAP, SIGABRT,
+                                SIGBUS,  SIGFPE,  SIGUSR1,   SIGSEGV, SIGUSR2, SIGPIPE,
+                                SIGALRM, SIGTERM, SIGXCPU,   SIGVTALRM, SIGPROF, SIGSYS};
+#if defined(SIGIO)
+    signals.push_back(SIGIO);
+#endif
+#if defined(SIGPWR)
+    signals.push_back(SIGPWR);
+#endif
+#if defined(SIGSTKFLT)
+    signals.push_back(SIGSTKFLT);
+#endif
+#if defined(SIGRTMIN) && defined(SIGRTMAX)
+    for (int sig = SIGRTMIN; sig <= SIGRTMAX; sig++) {
+        signals.push_back(sig);
+    }
+#endif
+    return signals;
+}
+
+// Signals that only come from outside; the guard holds these back. A fault
+// the program itself raises cannot wait.
+bool from_outside(int sig) {
+    return sig != SIGILL && sig != SIGTRAP && sig != SIGBUS && sig != SIGFPE && sig != SIGSEGV &&
+           sig != SIGSYS;
+}
+
+struct Watched {
+    int sig;
+    struct sigaction previous;
+};
+std::vector<Watched> watched;
+struct sigaction previous_xfsz;
 
 void (*volatile ending_cleanup)() = nullptr;
 
@@ -25,13 +62,15 @@ extern "C" void on_ending_signal(int sig) {
     raise(sig);
 }
 
-// What the cleanup looks at is changed with the ending signals held back,
-// so a handler never sees it half made.
+// What the cleanup looks at is changed with the signals from outside held
+// back, so a handler never sees it half made.
 void mask_ending_signals(int how) {
     sigset_t set;
     sigemptyset(&set);
-    for (int sig : ENDING_SIGNALS) {
-        sigaddset(&set, sig);
+    for (int sig : ending_signals()) {
+        if (from_outside(sig)) {
+            sigaddset(&set, sig);
+        }
     }
     sigprocmask(how, &set, nullptr);
 }
@@ -50,27 +89,61 @@ unsigned creation_mask() {
     return static_cast<unsigned>(mask);
 }
 
+long effective_user() {
+    return static_cast<long>(geteuid());
+}
+
+// The system's random bytes; should it have none to give, the process id and
+// the clock, which still differ from run to run.
+void random_bytes(unsigned char* out, size_t count) {
+    if (count <= 256 && getentropy(out, count) == 0) {
+        return;
+    }
+    struct timespec now;
+    clock_gettime(CLOCK_REALTIME, &now);
+    unsigned long long mix = static_cast<unsigned long long>(now.tv_nsec) ^
+                             (static_cast<unsigned long long>(now.tv_sec) << 20) ^
+                             (static_cast<unsigned long long>(getpid()) << 40);
+    for (size_t i = 0; i < count; i++) {
+        mix = mix * 6364136223846793005ULL + 1442695040888963407ULL;
+        out[i] = static_cast<unsigned char>(mix >> 56);
+    }
+}
+
 void watch_for_ending(void (*cleanup)()) {
     ending_cleanup = cleanup;
     struct sigaction action;
     std::memset(&action, 0, sizeof action);
     action.sa_handler = on_ending_signal;
     sigemptyset(&action.sa_mask);
-    for (int sig : ENDING_SIGNALS) {
-        sigaddset(&action.sa_mask, sig);
-    }
-    for (int i = 0; i < ENDING_COUNT; i++) {
-        sigaction(ENDING_SIGNALS[i], nullptr, &previous_actions[i]);
-        if (previous_actions[i].sa_handler != SIG_IGN) {
-            sigaction(ENDING_SIGNALS[i], &action, nullptr);
+    const std::vector<int> signals = ending_signals();
+    for (int sig : signals) {
+        if (from_outside(sig)) {
+            sigaddset(&action.sa_mask, sig);
         }
     }
+    watched.clear();
+    for (int sig : signals) {
+        Watched w;
+        w.sig = sig;
+        if (sigaction(sig, nullptr, &w.previous) == 0 && w.previous.sa_handler != SIG_IGN &&
+            sigaction(sig, &action, nullptr) == 0) {
+            watched.push_back(w);
+        }
+    }
+    struct sigaction ignore;
+    std::memset(&ignore, 0, sizeof ignore);
+    ignore.sa_handler = SIG_IGN;
+    sigemptyset(&ignore.sa_mask);
+    sigaction(SIGXFSZ, &ignore, &previous_xfsz);
 }
 
 void stop_watching() {
-    for (int i = 0; i < ENDING_COUNT; i++) {
-        sigaction(ENDING_SIGNALS[i], &previous_actions[i], nullptr);
+    for (const Watched& w : watched) {
+        sigaction(w.sig, &w.previous, nullptr);
     }
+    watched.clear();
+    sigaction(SIGXFSZ, &previous_xfsz, nullptr);
 }
 
 void begin_guard() {

@@ -4,6 +4,8 @@
 // other users to keep out.
 #include "process.h"
 
+#include <ctime>
+#include <sys/random.h>
 #include <unistd.h>
 
 void use_binary_console_streams() {}
@@ -14,6 +16,22 @@ unsigned long process_id() {
 
 unsigned creation_mask() {
     return 0;
+}
+
+long effective_user() {
+    return -1;
+}
+
+// The browser's own random bytes; should there be none, the clock.
+void random_bytes(unsigned char* out, size_t count) {
+    if (count <= 256 && getentropy(out, count) == 0) {
+        return;
+    }
+    unsigned long long mix = static_cast<unsigned long long>(std::time(nullptr));
+    for (size_t i = 0; i < count; i++) {
+        mix = mix * 6364136223846793005ULL + 1442695040888963407ULL;
+        out[i] = static_cast<unsigned char>(mix >> 56);
+    }
 }
 
 void watch_for_ending(void (*)()) {}

@@ -1,8 +1,12 @@
 // The process on Windows: binary console streams and the console events
 // that end it.
+// rand_s, the system's random numbers, is declared only on request.
+#define _CRT_RAND_S
 #include "process.h"
 
 #include <cstdio>
+#include <cstdlib>
+#include <ctime>
 #include <fcntl.h>
 #include <io.h>
 #include <process.h>
@@ -50,6 +54,25 @@ unsigned long process_id() {
 
 unsigned creation_mask() {
     return 0;
+}
+
+long effective_user() {
+    return -1;
+}
+
+// The system's random numbers; should it have none to give, the process id
+// and the clock.
+void random_bytes(unsigned char* out, size_t count) {
+    unsigned long long mix = static_cast<unsigned long long>(std::time(nullptr)) ^
+                             (static_cast<unsigned long long>(_getpid()) << 32);
+    for (size_t i = 0; i < count; i++) {
+        unsigned int value = 0;
+        if (rand_s(&value) != 0) {
+            mix = mix * 6364136223846793005ULL + 1442695040888963407ULL;
+            value = static_cast<unsigned int>(mix >> 40);
+        }
+        out[i] = static_cast<unsigned char>(value);
+    }
 }
 
 void watch_for_ending(void (*cleanup)()) {

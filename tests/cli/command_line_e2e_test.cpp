@@ -1,4 +1,6 @@
 // The command line as a user meets it: arguments, banners, usage, statuses.
+// The status is 0 only when the operation did its job, 1 when nothing was
+// done, 255 for a fault while writing.
 #include "scratch.h"
 
 #include <gtest/gtest.h>
@@ -7,16 +9,16 @@ namespace {
 
 TEST(CommandLine, TooFewArgumentsPrintUsageOnly) {
     ScratchDir dir;
-    expect_run(run_qorvelix(dir.path, {}), 0, "", USAGE_TEXT);
-    expect_run(run_qorvelix(dir.path, {"view"}), 0, "", USAGE_TEXT);
-    expect_run(run_qorvelix(dir.path, {"link"}), 0, "", USAGE_TEXT);
+    expect_run(run_qorvelix(dir.path, {}), 1, "", USAGE_TEXT);
+    expect_run(run_qorvelix(dir.path, {"view"}), 1, "", USAGE_TEXT);
+    expect_run(run_qorvelix(dir.path, {"link"}), 1, "", USAGE_TEXT);
 }
 
 TEST(CommandLine, UnknownOperationPrintsStartBannerAndUsage) {
     ScratchDir dir;
     for (const char* word : {"View", "LINK", "vie", "views", "linkx", "", "-h"}) {
         SCOPED_TRACE(word);
-        expect_run(run_qorvelix(dir.path, {word, "x.PPC"}), 0, START_BANNER, USAGE_TEXT);
+        expect_run(run_qorvelix(dir.path, {word, "x.PPC"}), 1, START_BANNER, USAGE_TEXT);
     }
 }
 
@@ -25,8 +27,8 @@ TEST(CommandLine, ArgumentsAfterTheFileNameAreIgnored) {
     Bytes out =
         Bytes(START_BANNER) + "E [VIEW] ERROR, cannot read File [none.PPC].\n" + FINISH_BANNER;
     Bytes err = "E [QORVELIX] Error, input file not found. [none.PPC]\n";
-    expect_run(run_qorvelix(dir.path, {"view", "none.PPC"}), 0, out, err);
-    expect_run(run_qorvelix(dir.path, {"view", "none.PPC", "extra", "more"}), 0, out, err);
+    expect_run(run_qorvelix(dir.path, {"view", "none.PPC"}), 1, out, err);
+    expect_run(run_qorvelix(dir.path, {"view", "none.PPC", "extra", "more"}), 1, out, err);
 }
 
 TEST(CommandLine, UnreadableListEndsWithStatusOne) {
@@ -51,7 +53,7 @@ TEST(CommandLine, StandardOutputThatCannotBeWritten) {
     expect_run(run_qorvelix(dir.path, {"view", "OUT.PPC"}, "/dev/full"), 255, "", failed);
     expect_run(run_qorvelix(dir.path, {"link", "NONE.LXI"}, "/dev/full"), 255, "", failed);
     // Nothing was meant for standard output.
-    expect_run(run_qorvelix(dir.path, {"view"}, "/dev/full"), 0, "", USAGE_TEXT);
+    expect_run(run_qorvelix(dir.path, {"view"}, "/dev/full"), 1, "", USAGE_TEXT);
 }
 
 } // namespace

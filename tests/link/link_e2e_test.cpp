@@ -179,7 +179,7 @@ TEST(Link, LayoutFailuresLeaveTheOutputAlone) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.list);
-        expect_run(link_list(dir, c.list), 0, framed(c.out), c.err);
+        expect_run(link_list(dir, c.list), 1, framed(c.out), c.err);
         EXPECT_EQ(read_file(dir / "OUT.PPC"), kept);
     }
 }
@@ -256,6 +256,14 @@ TEST(Link, WriteErrorIsReportedInsteadOfDone) {
     struct stat st;
     ASSERT_EQ(stat("/dev/null", &st), 0);
     EXPECT_TRUE(S_ISCHR(st.st_mode));
+
+    // A FIFO that no program reads is refused at once, not waited on (the
+    // fed run is killed after 30 seconds).
+    ASSERT_EQ(mkfifo((dir / "FIFO.PPC").c_str(), 0644), 0);
+    write_file(dir / "LIST.LXI", "*\tFIFO.PPC\n0\tT.PCM\n");
+    r = run_qorvelix_fed(dir.path, {"link", "LIST.LXI"}, "");
+    EXPECT_EQ(r.status, 255);
+    EXPECT_EQ(r.err, "E [LINK] cannot open [FIFO.PPC]\n");
 }
 
 // Sources that are not regular files are refused by their status, never
@@ -286,7 +294,7 @@ TEST(Link, SourcesThatAreNotRegularFiles) {
             "  [QORVELIX] PPC-Filename [OUT.PPC]\n  [QORVELIX] tone:  0 [" + name + "/  0]\n";
         out += bank ? "E [LINK] ERROR, cannot read File [" + name + "].\n"
                     : "E [QORVELIX] NOT FOUND [" + name + "].\n";
-        expect_run(r, 0, framed(out), bank ? "E [QORVELIX] cannot get file status.\n" : "");
+        expect_run(r, 1, framed(out), bank ? "E [QORVELIX] cannot get file status.\n" : "");
         EXPECT_EQ(read_file(dir / "OUT.PPC"), "keep me");
     }
 }
@@ -314,7 +322,7 @@ TEST(Link, ListThroughAPipeOrAFifo) {
     expect_run(run_qorvelix_fed(dir.path, {"link", "F.LXI"}, list, "F.LXI"), 0, taken, DONE_OUT);
     EXPECT_EQ(read_file(dir / "OUT.PPC"), make_bank(0x27, {{0, 0x26, 0x26}}, a));
 
-    expect_run(run_qorvelix_fed(dir.path, {"link", "/dev/null"}, ""), 0,
+    expect_run(run_qorvelix_fed(dir.path, {"link", "/dev/null"}, ""), 1,
                framed("E [QORVELIX] ERROR, PPC-Filename not found.\n"), "");
 }
 
@@ -361,24 +369,24 @@ TEST(Link, SparseFilesAroundTheSizeLimit) {
     const int64_t fits = (int64_t{1} << 31) - 1, big = int64_t{1} << 31,
                   huge = (int64_t{1} << 32) + 64;
     const Case cases[] = {
-        {fits, "S.PCM", "*\tOUT.PPC\n0\tS.PCM\n", 0,
+        {fits, "S.PCM", "*\tOUT.PPC\n0\tS.PCM\n", 1,
          framed(plain_line + "W [QORVELIX] PCM size is not a multiple of 32, padded [S.PCM]\n"),
          "E [QORVELIX] TOO Large PPC-File, 2147484704 bytes\n"},
-        {big, "S.PCM", "*\tOUT.PPC\n0\tS.PCM\n", 0,
+        {big, "S.PCM", "*\tOUT.PPC\n0\tS.PCM\n", 1,
          framed(plain_line + "E [QORVELIX] NOT FOUND [S.PCM].\n"), ""},
-        {huge, "S.PCM", "*\tOUT.PPC\n0\tS.PCM\n", 0,
+        {huge, "S.PCM", "*\tOUT.PPC\n0\tS.PCM\n", 1,
          framed(plain_line + "E [QORVELIX] NOT FOUND [S.PCM].\n"), ""},
-        {fits, "S.PPC", "*\tOUT.PPC\n0\tS.PPC\t0\n", 0,
+        {fits, "S.PPC", "*\tOUT.PPC\n0\tS.PPC\t0\n", 1,
          framed(bank_line + "W [LINK] BAD Filesize(0x1E) [S.PPC]\n"
                             "E [LINK] NOT FOUND PPC-Element [S.PPC/@0]\n"),
          ""},
-        {big, "S.PPC", "*\tOUT.PPC\n0\tS.PPC\t0\n", 0,
+        {big, "S.PPC", "*\tOUT.PPC\n0\tS.PPC\t0\n", 1,
          framed(bank_line + "E [LINK] ERROR, cannot read File [S.PPC].\n"), no_status},
-        {huge, "S.PPC", "*\tOUT.PPC\n0\tS.PPC\t0\n", 0,
+        {huge, "S.PPC", "*\tOUT.PPC\n0\tS.PPC\t0\n", 1,
          framed(bank_line + "E [LINK] ERROR, cannot read File [S.PPC].\n"), no_status},
         // A list of zeros ends at its first byte; one too large to measure
         // cannot be read.
-        {fits, "LIST.LXI", "", 0, framed("E [QORVELIX] ERROR, PPC-Filename not found.\n"), ""},
+        {fits, "LIST.LXI", "", 1, framed("E [QORVELIX] ERROR, PPC-Filename not found.\n"), ""},
         {big, "LIST.LXI", "", 1, Bytes(START_BANNER) + "E [QORVELIX] LXI NOT FOUND [LIST.LXI]\n",
          ""},
         {huge, "LIST.LXI", "", 1, Bytes(START_BANNER) + "E [QORVELIX] LXI NOT FOUND [LIST.LXI]\n",
@@ -492,7 +500,7 @@ TEST(Link, ListOfAHundredThousandLines) {
     }
     bad += "256\tA.PCM\r\n";
     std::remove((dir / "OUT.PPC").c_str());
-    expect_run(link_list(dir, bad), 0, framed("E [QORVELIX] BAD @-Number, line.99999\n"), "");
+    expect_run(link_list(dir, bad), 1, framed("E [QORVELIX] BAD @-Number, line.99999\n"), "");
     EXPECT_FALSE(file_exists(dir / "OUT.PPC"));
 }
 
@@ -532,7 +540,7 @@ TEST(Link, ListEndsAtAZeroByteOrCtrlZ) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::PrintToString(c.list.substr(0, 40)));
-        expect_run(link_list(dir, c.list), 0, c.out, c.written ? DONE_OUT : "");
+        expect_run(link_list(dir, c.list), c.written ? 0 : 1, c.out, c.written ? DONE_OUT : "");
         EXPECT_EQ(file_exists(dir / "OUT.PPC"), c.written);
         if (c.written) {
             EXPECT_EQ(read_file(dir / "OUT.PPC"), make_bank(0x27, {{0, 0x26, 0x26}}, a));
@@ -563,11 +571,11 @@ TEST(Link, LinesOfOneMebibyte) {
          framed(head + "  [QORVELIX] tone:  0 [A.PCM/  0]\n"
                        "  [QORVELIX] Totalsize : 1088 bytes (0027)\n"),
          DONE_OUT},
-        {"*\tOUT.PPC\n0\t" + long_name + "\n", 0,
+        {"*\tOUT.PPC\n0\t" + long_name + "\n", 1,
          framed(head + "  [QORVELIX] tone:  0 [" + long_name + "/  0]\nE [QORVELIX] NOT FOUND [" +
                 long_name + "].\n"),
          ""},
-        {"*\tOUT.PPC\n0\t" + long_name + ".PPC\n", 0,
+        {"*\tOUT.PPC\n0\t" + long_name + ".PPC\n", 1,
          framed(head + "  [QORVELIX] tone:  0 [" + long_name +
                 ".PPC/  0]\nE [LINK] ERROR, cannot read File [" + long_name + ".PPC].\n"),
          "E [QORVELIX] Error, input file not found. [" + long_name + ".PPC]\n"},
@@ -576,9 +584,9 @@ TEST(Link, LinesOfOneMebibyte) {
              "]\n  [QORVELIX] tone:  0 [A.PCM/  0]\n"
              "  [QORVELIX] Totalsize : 1088 bytes (0027)\n",
          "E [LINK] cannot open [" + long_out + "]\n"},
-        {"*\tOUT.PPC\n" + Bytes(mib, '9') + "\tA.PCM\n", 0,
+        {"*\tOUT.PPC\n" + Bytes(mib, '9') + "\tA.PCM\n", 1,
          framed(head + "E [QORVELIX] BAD @-Number, line.1\n"), ""},
-        {"*\tOUT.PPC\n0\tB.PPC\t" + Bytes(mib, '7') + "\n", 0,
+        {"*\tOUT.PPC\n0\tB.PPC\t" + Bytes(mib, '7') + "\n", 1,
          framed(head + "  [QORVELIX] tone:  0 [B.PPC/2147483647]\n"
                        "E [LINK] NOT FOUND PPC-Element [B.PPC/@2147483647]\n"),
          ""},

@@ -15,7 +15,7 @@ struct Laid {
     std::string out;
     std::string err;
     ToneTable table;
-    std::unique_ptr<char[]> text;
+    ListText text;
 };
 
 void lay_out(const ScratchDir& dir, const std::string& list, Laid& r) {

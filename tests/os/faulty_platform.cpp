@@ -13,14 +13,13 @@ int64_t real_read_some(int fd, void* buffer, size_t count);
 bool real_seek_to(int fd, int64_t offset);
 int real_close_file(int fd);
 int real_open_for_writing(const char* path);
-int real_create_or_truncate(const char* path);
 int real_create_exclusive(const char* path);
 int64_t real_write_some(int fd, const void* data, size_t count);
 bool real_sync_file(int fd);
 bool real_rename_over(const char* from, const char* to);
 bool real_remove_file(const char* path);
 int real_read_link(const char* path, std::string* to);
-int real_sync_folder(const char* folder);
+int real_open_folder(const char* folder);
 int real_set_owner(int fd, unsigned long owner, unsigned long group);
 int real_set_mode(int fd, unsigned mode);
 
@@ -86,9 +85,6 @@ int close_file(int fd) {
 int open_for_writing(const char* path) {
     return fails("open_for_writing") ? -1 : real_open_for_writing(path);
 }
-int create_or_truncate(const char* path) {
-    return fails("create_or_truncate") ? -1 : real_create_or_truncate(path);
-}
 int create_exclusive(const char* path) {
     return fails("create_exclusive") ? -1 : real_create_exclusive(path);
 }
@@ -107,8 +103,8 @@ bool remove_file(const char* path) {
 int read_link(const char* path, std::string* to) {
     return fails("read_link") ? -1 : real_read_link(path, to);
 }
-int sync_folder(const char* folder) {
-    return fails("sync_folder") ? -1 : real_sync_folder(folder);
+int open_folder(const char* folder) {
+    return fails("open_folder") ? -1 : real_open_folder(folder);
 }
 int set_owner(int fd, unsigned long owner, unsigned long group) {
     return fails("set_owner") ? -1 : real_set_owner(fd, owner, group);

@@ -11,7 +11,7 @@
 namespace {
 
 Bytes list_text_of(const std::string& path) {
-    std::unique_ptr<char[]> text = read_list_text(path.c_str());
+    ListText text = read_list_text(path.c_str());
     EXPECT_TRUE(text);
     return text ? Bytes(text.get()) : Bytes();
 }
@@ -31,7 +31,7 @@ TEST(ReadFileRange, EmptyFileReadsAsNothing) {
     ASSERT_EQ(read_file_range((dir / "empty").c_str(), 0, 1, data), 0);
     EXPECT_EQ(data[0], '#');
     EXPECT_EQ(get_plain_size((dir / "empty").c_str()), 0);
-    std::unique_ptr<char[]> text = read_list_text((dir / "empty").c_str());
+    ListText text = read_list_text((dir / "empty").c_str());
     ASSERT_TRUE(text);
     EXPECT_EQ(text[0], '\0');
     EXPECT_EQ(text[1], '\0');
@@ -130,10 +130,19 @@ TEST(ReadListText, LineEndsAndCtrlZ) {
     }
 }
 
+// Files of /proc and /sys report a size of 0 but hold text: a list there is
+// read to its end, as a pipe is.
+TEST(ReadListText, FileThatReportsNoSizeIsReadToItsEnd) {
+    if (!file_exists("/proc/self/status")) {
+        GTEST_SKIP() << "no /proc here";
+    }
+    EXPECT_EQ(list_text_of("/proc/self/status").substr(0, 5), "Name:");
+}
+
 TEST(ReadListText, TextIsFollowedOnlyByZeros) {
     ScratchDir dir;
     write_file(dir / "list", "x\r\ny\r\nz\x1Atail");
-    std::unique_ptr<char[]> text = read_list_text((dir / "list").c_str());
+    ListText text = read_list_text((dir / "list").c_str());
     ASSERT_TRUE(text);
     const size_t size = 11;
     EXPECT_EQ(Bytes(text.get()), "x\ny\nz");

@@ -35,7 +35,7 @@ TEST(Platform, CrLfLinesAndCtrlZReadAsOnEverySystem) {
 
     // Line numbers count the lines a CR LF ends, empty ones included.
     r = link_list(dir, "*\tOUT.PPC\r\n;\tc\r\n\r\n300\tA.PCM\r\n");
-    expect_run(r, 0,
+    expect_run(r, 1,
                framed("  [QORVELIX] PPC-Filename [OUT.PPC]\n"
                       "E [QORVELIX] BAD @-Number, line.3\n"),
                "");
@@ -47,7 +47,7 @@ TEST(Platform, LoneCrStaysInItsField) {
     write_file(dir / "B.PCM", Bytes(32, 'b'));
     // No line ends at the CR: the name runs on into what follows it.
     RunResult r = link_list(dir, "*\tOUT.PPC\n0\tA.PCM\r1\tB.PCM\n");
-    expect_run(r, 0,
+    expect_run(r, 1,
                framed("  [QORVELIX] PPC-Filename [OUT.PPC]\n"
                       "  [QORVELIX] tone:  0 [A.PCM\r1/  0]\n"
                       "E [QORVELIX] NOT FOUND [A.PCM\r1].\n"),
@@ -100,7 +100,7 @@ TEST(Platform, FilesOfTwoGibibytesAndMoreAreRefused) {
     for (const char* name : {"BIG.PCM", "WRAPS.PCM"}) {
         SCOPED_TRACE(name);
         RunResult r = link_list(dir, Bytes("*\tOUT.PPC\n0\t") + name + "\n");
-        expect_run(r, 0,
+        expect_run(r, 1,
                    framed("  [QORVELIX] PPC-Filename [OUT.PPC]\n"
                           "  [QORVELIX] tone:  0 [" +
                           Bytes(name) + "/  0]\nE [QORVELIX] NOT FOUND [" + name + "].\n"),
@@ -109,14 +109,14 @@ TEST(Platform, FilesOfTwoGibibytesAndMoreAreRefused) {
     for (const char* name : {"BIG.PPC", "WRAPS.PPC"}) {
         SCOPED_TRACE(name);
         RunResult r = link_list(dir, Bytes("*\tOUT.PPC\n0\t") + name + "\n");
-        expect_run(r, 0,
+        expect_run(r, 1,
                    framed("  [QORVELIX] PPC-Filename [OUT.PPC]\n"
                           "  [QORVELIX] tone:  0 [" +
                           Bytes(name) + "/  0]\nE [LINK] ERROR, cannot read File [" + name +
                           "].\n"),
                    "E [QORVELIX] cannot get file status.\n");
         r = run_qorvelix(dir.path, {"view", name});
-        expect_run(r, 0, framed("E [VIEW] ERROR, cannot read File [" + Bytes(name) + "].\n"),
+        expect_run(r, 1, framed("E [VIEW] ERROR, cannot read File [" + Bytes(name) + "].\n"),
                    "E [QORVELIX] cannot get file status.\n");
     }
     expect_run(run_qorvelix(dir.path, {"link", "BIG.LXI"}), 1,
@@ -133,7 +133,7 @@ TEST(Platform, TotalsPastThirtyTwoBitsArePrintedWhole) {
         GTEST_SKIP() << "no sparse files here";
     }
     RunResult r = link_list(dir, "*\tOUT.PPC\n0\tA.PCM\n1\tB.PCM\n");
-    expect_run(r, 0,
+    expect_run(r, 1,
                framed("  [QORVELIX] PPC-Filename [OUT.PPC]\n"
                       "  [QORVELIX] tone:  0 [A.PCM/  0]\n"
                       "  [QORVELIX] tone:  1 [B.PCM/  0]\n"
@@ -175,7 +175,7 @@ TEST(Platform, NamesAreTakenAsGiven) {
 
     write_file(dir / "ONLY.PPC", make_bank(0x26, {}, ""));
     r = run_qorvelix(dir.path, {"view", "*.PPC"});
-    expect_run(r, 0, framed("E [VIEW] ERROR, cannot read File [*.PPC].\n"),
+    expect_run(r, 1, framed("E [VIEW] ERROR, cannot read File [*.PPC].\n"),
                "E [QORVELIX] Error, input file not found. [*.PPC]\n");
 }
 

@@ -6,14 +6,13 @@
 #define seek_to real_seek_to
 #define close_file real_close_file
 #define open_for_writing real_open_for_writing
-#define create_or_truncate real_create_or_truncate
 #define create_exclusive real_create_exclusive
 #define write_some real_write_some
 #define sync_file real_sync_file
 #define rename_over real_rename_over
 #define remove_file real_remove_file
 #define read_link real_read_link
-#define sync_folder real_sync_folder
+#define open_folder real_open_folder
 #define set_owner real_set_owner
 #define set_mode real_set_mode
 #include "os/platform_posix.cpp"

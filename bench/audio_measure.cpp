@@ -1,6 +1,7 @@
 // Measures the audio encoder and resampler (not part of the program).
 //
-//   audio_measure IN.wav RATE [--width K] [--reference REF.wav] [--target OUT.wav] [--decoded OUT.wav]
+//   audio_measure IN.wav RATE [--width K] [--reference REF.wav] [--target OUT.wav] [--decoded
+//   OUT.wav]
 //       The tone made from IN.wav at RATE: its samples, the SNR of the
 //       searching and of the greedy encoder against the resampled target,
 //       the gain, the times; with --reference (16-bit mono at RATE), also
@@ -68,7 +69,8 @@ bool load(const char* path, std::vector<int16_t>* samples, int32_t* rate) {
     }
     samples->resize(static_cast<size_t>(w.info.frames));
     *rate = w.info.rate;
-    return read_tone_target(w.source, w.info, w.info.rate, samples->data(), samples->size(), nullptr) == 0;
+    return read_tone_target(w.source, w.info, w.info.rate, samples->data(), samples->size(),
+                            nullptr) == 0;
 }
 
 void write_wav(const char* path, const std::vector<int16_t>& s, int32_t rate) {
@@ -89,8 +91,8 @@ void write_wav(const char* path, const std::vector<int16_t>& s, int32_t rate) {
     for (int16_t v : s) {
         put(static_cast<uint16_t>(v), 2);
     }
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(b.data()),
-                                                static_cast<std::streamsize>(b.size()));
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(b.data()), static_cast<std::streamsize>(b.size()));
 }
 
 // 10 log10(signal / error) of `decoded` against `reference`, over the
@@ -153,17 +155,20 @@ int measure_tone(int argc, char** argv) {
     std::vector<int16_t> greedy_out = decode(greedy, target.size());
     double s = snr(target, searched_out), g = snr(target, greedy_out);
     std::printf("%s: %lld samples at %d Hz, clamped %lld, read+resample %.3f s\n", argv[1],
-                static_cast<long long>(samples), rate, static_cast<long long>(report.clamped), read_time);
-    std::printf("  width %d: SNR %.2f dB, greedy %.2f dB, gain %.2f dB; encode %.3f s (greedy %.3f s)\n",
-                width, s, g, s - g, search_time, greedy_time);
+                static_cast<long long>(samples), rate, static_cast<long long>(report.clamped),
+                read_time);
+    std::printf(
+        "  width %d: SNR %.2f dB, greedy %.2f dB, gain %.2f dB; encode %.3f s (greedy %.3f s)\n",
+        width, s, g, s - g, search_time, greedy_time);
     if (reference_path != nullptr) {
         std::vector<int16_t> reference;
         int32_t reference_rate;
         if (!load(reference_path, &reference, &reference_rate)) {
             return 1;
         }
-        std::printf("  against %s: target %.2f dB, searched %.2f dB, greedy %.2f dB\n", reference_path,
-                    snr(reference, target), snr(reference, searched_out), snr(reference, greedy_out));
+        std::printf("  against %s: target %.2f dB, searched %.2f dB, greedy %.2f dB\n",
+                    reference_path, snr(reference, target), snr(reference, searched_out),
+                    snr(reference, greedy_out));
     }
     if (target_path != nullptr) {
         write_wav(target_path, target, rate);
@@ -185,12 +190,13 @@ int pipeline(char** argv) {
     std::vector<unsigned char> tone(static_cast<size_t>(bytes));
     RecordingReport report;
     int result = encode_recording(w.source, w.info, rate, tone.data(), tone.size(), &report);
-    std::ofstream(argv[4], std::ios::binary).write(reinterpret_cast<const char*>(tone.data()),
-                                                   static_cast<std::streamsize>(tone.size()));
+    std::ofstream(argv[4], std::ios::binary)
+        .write(reinterpret_cast<const char*>(tone.data()),
+               static_cast<std::streamsize>(tone.size()));
     std::printf("result %d, %lld samples, %lld bytes, clamped %lld, %s codes, %.3f s\n", result,
                 static_cast<long long>(report.samples), static_cast<long long>(bytes),
-                static_cast<long long>(report.clamped), report.coding.kept_greedy ? "greedy" : "searched",
-                seconds_since(start));
+                static_cast<long long>(report.clamped),
+                report.coding.kept_greedy ? "greedy" : "searched", seconds_since(start));
     return result == 0 ? 0 : 1;
 }
 
@@ -233,7 +239,8 @@ int response(char** argv) {
         }
         std::vector<int32_t> in(length);
         for (size_t i = 0; i < length; i++) {
-            in[i] = static_cast<int32_t>(std::lround(0.5 * SAMPLE_FULL_SCALE * std::sin(2 * PI * input * double(i) / from)));
+            in[i] = static_cast<int32_t>(
+                std::lround(0.5 * SAMPLE_FULL_SCALE * std::sin(2 * PI * input * double(i) / from)));
         }
         Resampler r;
         resampler_init(&r, from, to, count);
@@ -251,8 +258,8 @@ int response(char** argv) {
             std::printf("  %8.1f Hz (%.3f of the lower rate): %9.4f dB\n", freq, rel, db);
         }
     }
-    std::printf("%d -> %d: passband within %.4f dB up to 0.45, stopband at most %.1f dB\n", from, to,
-                passband_worst, stopband_worst);
+    std::printf("%d -> %d: passband within %.4f dB up to 0.45, stopband at most %.1f dB\n", from,
+                to, passband_worst, stopband_worst);
     return 0;
 }
 

@@ -118,7 +118,8 @@ void beam_init(Beam& beam, int width) {
 // `error`, or merges it with an equal state already made this sample. A
 // table entry packs the sample's stamp (16 bits), the state (31 bits) and
 // the extension's index (16 bits).
-inline void add_extension(Beam& beam, int parent, int code, int32_t x, int32_t step, int64_t error) {
+inline void add_extension(Beam& beam, int parent, int code, int32_t x, int32_t step,
+                          int64_t error) {
     uint64_t key = static_cast<uint64_t>(x + 32768) << 15 | static_cast<uint64_t>(step);
     uint64_t tag = static_cast<uint64_t>(beam.stamp) << 31 | key;
     uint32_t mask = (uint32_t{1} << HASH_BITS) - 1;
@@ -228,8 +229,8 @@ int64_t select(Beam& beam, int64_t row) {
         int gathered = 0;
         for (int i = 0; i < count; i++) {
             if (beam.ext_class[i] == boundary) {
-                beam.keys[gathered++] =
-                    static_cast<uint64_t>(beam.ext_error[i]) << INDEX_BITS | static_cast<uint64_t>(i);
+                beam.keys[gathered++] = static_cast<uint64_t>(beam.ext_error[i]) << INDEX_BITS |
+                                        static_cast<uint64_t>(i);
             }
         }
         int need = beam.width - below;
@@ -244,7 +245,8 @@ int64_t select(Beam& beam, int64_t row) {
     // past the kept ones: no branch to mispredict.
     int kept = 0;
     for (int i = 0; i < count && kept < beam.width; i++) {
-        uint64_t key = static_cast<uint64_t>(beam.ext_error[i]) << INDEX_BITS | static_cast<uint64_t>(i);
+        uint64_t key =
+            static_cast<uint64_t>(beam.ext_error[i]) << INDEX_BITS | static_cast<uint64_t>(i);
         beam.x[kept] = beam.ext_x[i];
         beam.step[kept] = beam.ext_step[i];
         beam.error[kept] = beam.ext_error[i] - best;

@@ -60,12 +60,13 @@ int32_t read_sample(const WavInfo& info, const unsigned char* p) {
     case 8:
         return (static_cast<int32_t>(p[0]) - 128) * 65536;
     case 16:
-        return static_cast<int16_t>(p[0] | p[1] << 8) * 256;
+        return (static_cast<int32_t>(p[0] | p[1] << 8) - (p[1] & 0x80 ? 65536 : 0)) * 256;
     case 24:
-        // The sign of the top byte, then the lower two bytes.
-        return static_cast<int8_t>(p[2]) * 65536 + (p[1] << 8 | p[0]);
-    default:
-        return static_cast<int32_t>(floor_div(int64_t{static_cast<int32_t>(le32(p))} + 128, 256));
+        return (p[0] | p[1] << 8 | p[2] << 16) - (p[2] & 0x80 ? 1 << 24 : 0);
+    default: {
+        int64_t value = int64_t{le32(p)} - (p[3] & 0x80 ? int64_t{1} << 32 : 0);
+        return static_cast<int32_t>(floor_div(value + 128, 256));
+    }
     }
 }
 
@@ -94,6 +95,19 @@ int64_t read_piece(Reading& reading) {
     mix_frames(info, reading.bytes.data(), static_cast<size_t>(frames), reading.mono.data());
     reading.next_frame += frames;
     return frames;
+}
+
+// Whether `info` describes a format this file reads, as read_wav_info
+// fills it; a caller's own WavInfo could say anything.
+bool taken_format(const WavInfo& info) {
+    bool bits = info.format == WAV_FLOAT
+                    ? (info.bits == 32 || info.bits == 64)
+                    : info.format == WAV_INTEGER &&
+                          (info.bits == 8 || info.bits == 16 || info.bits == 24 || info.bits == 32);
+    return bits && info.channels >= 1 && info.channels <= WAV_MAX_CHANNELS &&
+           info.rate >= WAV_MIN_RATE && info.rate <= WAV_MAX_RATE &&
+           info.block_align == info.channels * info.bits / 8 && info.frames >= 0 &&
+           info.data_offset >= 0;
 }
 
 } // namespace
@@ -125,6 +139,9 @@ int read_tone_target(const ByteSource& source, const WavInfo& info, int32_t tone
                      int16_t* target, size_t count, RecordingReport* report) {
     if (tone_rate < TONE_MIN_RATE || tone_rate > TONE_MAX_RATE) {
         return RECORDING_BAD_RATE;
+    }
+    if (!taken_format(info)) {
+        return RECORDING_BAD_INFO;
     }
     int64_t samples = tone_samples(info.frames, info.rate, tone_rate);
     if (samples < 0 || static_cast<int64_t>(count) != samples) {

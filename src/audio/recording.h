@@ -18,6 +18,7 @@ enum RecordingResult {
     RECORDING_READ_ERROR = -1, // the source failed to read
     RECORDING_WRONG_SIZE = -2, // the room given is not the size predicted from the header
     RECORDING_BAD_RATE = -3,   // tone rate outside TONE_MIN_RATE..TONE_MAX_RATE
+    RECORDING_BAD_INFO = -4,   // `info` is not a format read_wav_info accepts
 };
 
 // Counts for the caller to report.

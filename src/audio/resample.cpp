@@ -100,7 +100,8 @@ void phase_coefficients(const Resampler* r, int64_t remainder, int32_t* dest) {
     const int32_t* table = r->prototype.data();
     for (int64_t j = 0; j < r->taps; j++) {
         size_t k = static_cast<size_t>(position >> 32);
-        int64_t weight = static_cast<int64_t>(position >> (32 - WEIGHT_BITS)) & ((1 << WEIGHT_BITS) - 1);
+        int64_t weight =
+            static_cast<int64_t>(position >> (32 - WEIGHT_BITS)) & ((1 << WEIGHT_BITS) - 1);
         int64_t slope = int64_t{table[k + 1]} - table[k];
         dest[j] = static_cast<int32_t>(table[k] + ((slope * weight) >> WEIGHT_BITS));
         position -= r->tap_step;
@@ -120,7 +121,8 @@ void make_outputs(Resampler* r, int32_t* out) {
         }
         const int32_t* coefficients;
         if (r->cached) {
-            coefficients = &r->coefficients[static_cast<size_t>(remainder / r->phase_unit * r->taps)];
+            coefficients =
+                &r->coefficients[static_cast<size_t>(remainder / r->phase_unit * r->taps)];
         } else {
             phase_coefficients(r, remainder, r->coefficients.data());
             coefficients = r->coefficients.data();
@@ -131,7 +133,8 @@ void make_outputs(Resampler* r, int32_t* out) {
             sum += int64_t{coefficients[j]} * input[j];
         }
         int64_t value = shift_round(sum, PROTOTYPE_SHIFT);
-        out[n] = static_cast<int32_t>(std::min<int64_t>(std::max<int64_t>(value, INT32_MIN), INT32_MAX));
+        out[n] =
+            static_cast<int32_t>(std::min<int64_t>(std::max<int64_t>(value, INT32_MIN), INT32_MAX));
         r->made++;
     }
 }
@@ -172,8 +175,8 @@ double resample_prototype(double u) {
 }
 
 int resampler_init(Resampler* r, int32_t in_rate, int32_t out_rate, int64_t out_count) {
-    if (in_rate <= 0 || out_rate <= 0 || in_rate > 400000 || out_rate > 400000 || in_rate == out_rate ||
-        out_count < 0) {
+    if (in_rate <= 0 || out_rate <= 0 || in_rate > 400000 || out_rate > 400000 ||
+        in_rate == out_rate || out_count < 0) {
         return -1;
     }
     r->in_rate = in_rate;
@@ -192,7 +195,8 @@ int resampler_init(Resampler* r, int32_t in_rate, int32_t out_rate, int64_t out_
 
     // Downsampling lowers the gain by out_rate / in_rate, as the taps are
     // that much closer together on the prototype; upsampling keeps it.
-    double gain = static_cast<double>(out_rate) / r->max_rate * static_cast<double>(int64_t{1} << PROTOTYPE_SHIFT);
+    double gain = static_cast<double>(out_rate) / r->max_rate *
+                  static_cast<double>(int64_t{1} << PROTOTYPE_SHIFT);
     int64_t points = int64_t{2} * (RESAMPLE_HALF_LENGTH + 1) * RESAMPLE_OVERSAMPLING + 2;
     r->prototype.assign(static_cast<size_t>(points), 0);
     int64_t centre = int64_t{RESAMPLE_HALF_LENGTH + 1} * RESAMPLE_OVERSAMPLING;
@@ -211,7 +215,8 @@ int resampler_init(Resampler* r, int32_t in_rate, int32_t out_rate, int64_t out_
     if (r->cached) {
         r->coefficients.resize(static_cast<size_t>(phases * r->taps));
         for (int64_t p = 0; p < phases; p++) {
-            phase_coefficients(r, p * r->phase_unit, &r->coefficients[static_cast<size_t>(p * r->taps)]);
+            phase_coefficients(r, p * r->phase_unit,
+                               &r->coefficients[static_cast<size_t>(p * r->taps)]);
         }
     } else {
         r->coefficients.resize(static_cast<size_t>(r->taps));

@@ -82,7 +82,8 @@ int read_at(const ByteSource& source, int64_t offset, unsigned char* dest, size_
 } // namespace
 
 bool is_recording(const unsigned char* head, size_t length) {
-    return length >= 12 && std::memcmp(head, "RIFF", 4) == 0 && std::memcmp(head + 8, "WAVE", 4) == 0;
+    return length >= 12 && std::memcmp(head, "RIFF", 4) == 0 &&
+           std::memcmp(head + 8, "WAVE", 4) == 0;
 }
 
 int read_wav_info(const ByteSource& source, WavInfo* info) {

@@ -33,9 +33,9 @@ enum WavResult {
     WAV_NO_CHANNELS = -7,
     WAV_TOO_MANY_CHANNELS = -8, // more than WAV_MAX_CHANNELS
     WAV_NO_RATE = -9,
-    WAV_RATE_RANGE = -10,     // outside WAV_MIN_RATE..WAV_MAX_RATE
-    WAV_SAMPLE_SIZE = -11,    // bits per sample not taken for the format
-    WAV_BLOCK_ALIGN = -12,    // block align is not channels * bytes per sample
+    WAV_RATE_RANGE = -10,  // outside WAV_MIN_RATE..WAV_MAX_RATE
+    WAV_SAMPLE_SIZE = -11, // bits per sample not taken for the format
+    WAV_BLOCK_ALIGN = -12, // block align is not channels * bytes per sample
 };
 
 const int32_t WAV_MAX_CHANNELS = 8;

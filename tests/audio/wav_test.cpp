@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 namespace {
 
 Bytes data_of(size_t n) {
@@ -85,15 +87,11 @@ TEST(WavHeader, FormatsLayoutsAndRefusals) {
         if (c.result != WAV_OK) {
             continue;
         }
-        const WavInfo& e = c.info;
-        EXPECT_EQ(info.format, e.format) << c.name;
-        EXPECT_EQ(info.bits, e.bits) << c.name;
-        EXPECT_EQ(info.channels, e.channels) << c.name;
-        EXPECT_EQ(info.rate, e.rate) << c.name;
-        EXPECT_EQ(info.block_align, e.block_align) << c.name;
-        EXPECT_EQ(info.data_offset, e.data_offset) << c.name;
-        EXPECT_EQ(info.frames, e.frames) << c.name;
-        EXPECT_EQ(info.data_cut, e.data_cut) << c.name;
+        auto fields = [](const WavInfo& w) {
+            return std::make_tuple(w.format, w.bits, w.channels, w.rate, w.block_align,
+                                   w.data_offset, w.frames, w.data_cut);
+        };
+        EXPECT_EQ(fields(info), fields(c.info)) << c.name;
     }
 }
 
@@ -125,10 +123,16 @@ TEST(ToneSamples, RoundsHalfUpExactly) {
         int64_t frames;
         int32_t from, to;
         int64_t samples;
-    } cases[] = {{0, 44100, 16000, 0}, {1, 44100, 16000, 0}, {2, 44100, 16000, 1},
-                 {441, 44100, 16000, 160}, {1, 32000, 16000, 1}, {3, 32000, 16000, 2},
-                 {1323000, 44100, 16000, 480000}, {int64_t{1} << 40, 44099, 16001, 398949762036},
-                 {-1, 8000, 8000, -1}, {5, 0, 8000, -1}};
+    } cases[] = {{0, 44100, 16000, 0},
+                 {1, 44100, 16000, 0},
+                 {2, 44100, 16000, 1},
+                 {441, 44100, 16000, 160},
+                 {1, 32000, 16000, 1},
+                 {3, 32000, 16000, 2},
+                 {1323000, 44100, 16000, 480000},
+                 {int64_t{1} << 40, 44099, 16001, 398949762036},
+                 {-1, 8000, 8000, -1},
+                 {5, 0, 8000, -1}};
     for (const auto& c : cases) {
         EXPECT_EQ(tone_samples(c.frames, c.from, c.to), c.samples) << c.frames;
     }

@@ -39,7 +39,9 @@ Bytes recording(const std::vector<int32_t>& s, const std::string& kind, uint32_t
             double d = v / 32768.0;
             uint64_t u = static_cast<uint64_t>(v);
             if (kind == "f32") {
-                std::memcpy(&u, &f, 4);
+                uint32_t bits;
+                std::memcpy(&bits, &f, 4);
+                u = bits;
             } else if (kind == "f64") {
                 std::memcpy(&u, &d, 8);
             } else {

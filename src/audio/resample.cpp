@@ -44,13 +44,14 @@ double sin_pi(double z) {
     return (n & 1) ? -sum : sum;
 }
 
-// The modified Bessel function I0(x) = sum over k of ((x/2)^k / k!)^2; for
-// the x the window uses (up to 10) 60 terms are far past convergence.
+// The modified Bessel function I0(x) = sum over k of ((x/2)^k / k!)^2,
+// summed until a term can no longer change the sum (past the largest term,
+// below half a unit in its last place), at most 60 terms.
 double bessel_i0(double x) {
     double quarter = x * x / 4;
     double term = 1;
     double sum = 1;
-    for (int k = 1; k <= 60; k++) {
+    for (int k = 1; k <= 60 && term >= sum * 1e-17; k++) {
         term = term * quarter / static_cast<double>(k * k);
         sum += term;
     }

@@ -9,6 +9,7 @@
 // that cannot be read or an output that cannot be created can cause it); or
 // the bank is written, holding exactly the header, table and tone bytes the
 // layout promised, and nothing else has changed.
+#include "audio/recording.h"
 #include "fuzz_support.h"
 #include "link/link.h"
 #include "link/tone_layout.h"
@@ -21,6 +22,26 @@
 #include <string>
 
 namespace {
+
+int read_memory(void* context, int64_t offset, unsigned char* dest, size_t count) {
+    const std::string* bytes = static_cast<const std::string*>(context);
+    std::memcpy(dest, bytes->data() + offset, count);
+    return 0;
+}
+
+// The tone a recording must become, encoded here from its bytes in memory.
+std::string encoded_tone(const std::string& recording, const ToneSlot& slot) {
+    ByteSource source{const_cast<std::string*>(&recording),
+                      static_cast<int64_t>(recording.size()), read_memory};
+    WavInfo info;
+    std::string tone(static_cast<size_t>(slot.size), '\0');
+    if (read_wav_info(source, &info) != WAV_OK ||
+        encode_recording(source, info, slot.tone_rate, reinterpret_cast<unsigned char*>(&tone[0]),
+                         tone.size(), nullptr) != RECORDING_OK) {
+        fuzz_fail("a recording the layout took cannot be encoded");
+    }
+    return tone;
+}
 
 // The bank a run must write for the laid-out `table`, from the sources as
 // they were before the run.
@@ -42,7 +63,8 @@ std::string expected_bank(const ToneTable table, int32_t total, const DirSnapsho
         if (source == sources.end()) {
             fuzz_fail("a tone was taken from a file that is not there");
         }
-        const std::string& bytes = source->second;
+        const std::string& bytes =
+            slot.tone_rate != 0 ? encoded_tone(source->second, slot) : source->second;
         int64_t offset = block_offset(slot.start);
         if (slot.source_offset < 0 || slot.size < 0 ||
             int64_t{slot.source_offset} + slot.size > static_cast<int64_t>(bytes.size()) ||

@@ -1,7 +1,7 @@
-// Writes the seed corpora of the fuzz targets into DIR/fuzz_list,
-// DIR/fuzz_bank and DIR/fuzz_link (the folders must exist): small lists and
-// banks that reach each kind of line, each lookup result and each end of a
-// link run.
+// Writes the seed corpora of the list, bank and link fuzz targets into
+// DIR/fuzz_list, DIR/fuzz_bank and DIR/fuzz_link (the folders must exist):
+// small lists, banks and recordings that reach each kind of line, each
+// lookup result and each end of a link run.
 //
 // usage: make_fuzz_corpus DIR
 #include "bank/bank_format.h"
@@ -34,6 +34,23 @@ std::string pattern(size_t count, unsigned seed) {
         s[i] = static_cast<char>((seed + i * 7) & 0xFF);
     }
     return s;
+}
+
+// A small recording: 16-bit mono at 8000 Hz, a rising ramp of `frames`.
+std::string recording(int frames) {
+    auto u32 = [](uint32_t v) {
+        return std::string{static_cast<char>(v & 0xFF), static_cast<char>((v >> 8) & 0xFF),
+                           static_cast<char>((v >> 16) & 0xFF), static_cast<char>(v >> 24)};
+    };
+    std::string data;
+    for (int i = 0; i < frames; i++) {
+        int sample = i * 300 - 9000;
+        data += static_cast<char>(sample & 0xFF);
+        data += static_cast<char>((sample >> 8) & 0xFF);
+    }
+    return "RIFF" + u32(static_cast<uint32_t>(36 + data.size())) + "WAVEfmt " + u32(16) +
+           std::string("\x01\x00\x01\x00\x40\x1F\x00\x00\x80\x3E\x00\x00\x02\x00\x10\x00", 16) +
+           "data" + u32(static_cast<uint32_t>(data.size())) + data;
 }
 
 // A link input: the list's length in 16 bits, little-endian, the list, then
@@ -107,6 +124,7 @@ int main(int argc, char** argv) {
         {"fuzz_link/unreadable", link_input("*\tOUT.PPC\n0\t.\n", "")},
         {"fuzz_link/no_output_dir", link_input("*\t.\n0\tB.PCM\n", pattern(32, 5))},
         {"fuzz_link/too_large", link_input(every_tone_from("B.PCM"), pattern(1024, 6))},
+        {"fuzz_link/recording", link_input("*\tOUT.PPC\n0\tB.PCM\t11025\n1\tB.PCM\n", recording(60))},
     };
     for (const auto& seed : seeds) {
         if (!write(dir + "/" + seed.name, seed.bytes)) {

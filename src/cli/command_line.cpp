@@ -1,5 +1,7 @@
 #include "command_line.h"
 
+#include "audio/preview.h"
+#include "bank/bank_split.h"
 #include "bank/bank_view.h"
 #include "exit_status.h"
 #include "link/link.h"
@@ -18,10 +20,16 @@ struct Operation {
     int (*entry)(const char* path);
 };
 
+// "split", with previews of its tones decoded as the chip decodes them.
+int split_with_previews(const char* path) {
+    return split_bank(path, make_tone_preview);
+}
+
 // Keywords are compared in this order, exactly and case-sensitively.
 const Operation OPERATIONS[] = {
     {"view", view_bank},
     {"link", link_bank},
+    {"split", split_with_previews},
 };
 
 // Prints the usage text on standard error; returns the status it ends with:
@@ -31,6 +39,7 @@ int print_usage() {
     err_printf(" usage : QORVELIX.exe operation filename.ext\n");
     err_printf("     operation : link\n");
     err_printf("                 view\n");
+    err_printf("                 split\n");
     return EXIT_STATUS_NOT_DONE;
 }
 

@@ -51,7 +51,7 @@ int gather_bank(const ToneTable table, int32_t total, unsigned char* image) {
             continue;
         }
         unsigned char* dest = image + block_offset(slot.start);
-        if (copy_source(dest, slot.name, slot.size, slot.source_offset) != 0) {
+        if (fill_tone(dest, slot) != 0) {
             return -1;
         }
     }

@@ -83,6 +83,7 @@ const char* parse_tone_list(char* text, ToneTable table) {
             }
             ToneSlot& slot = table[tone];
             slot.name = fields[1];
+            slot.line = line_number;
             if (fields[2] != nullptr) {
                 slot.source_tone = parse_list_number(fields[2]);
             }

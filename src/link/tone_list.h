@@ -5,6 +5,7 @@
 //   *<TAB>OUT.PPC              the bank to write
 //   0<TAB>BASS.PCM             tone 0 is the whole plain file
 //   5<TAB>OLD.PPC<TAB>12       tone 5 is tone 12 of an existing bank
+//   7<TAB>KICK.WAV<TAB>22050   tone 7 is a recording, encoded at 22050 Hz
 #pragma once
 
 #include "bank/bank_format.h"
@@ -15,11 +16,14 @@
 struct ToneSlot {
     const char* name;      // source file; null when the slot is empty
     int32_t size;          // bytes of tone data taken from the source
-    int32_t source_tone;   // tone number inside a source bank
+    int32_t source_tone;   // field 3: tone number inside a source bank, or
+                           // the rate of a recording
     int32_t source_offset; // where the data starts inside the source
     uint16_t blocks;       // 32-byte blocks the tone takes in the bank
     uint16_t start;        // first block address in the bank
     uint16_t end;          // last block address in the bank
+    int32_t line;          // the list line that named the source last
+    int32_t tone_rate;     // a recording's rate in Hz; 0 for other sources
 };
 
 using ToneTable = ToneSlot[TONE_COUNT];

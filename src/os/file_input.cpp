@@ -97,21 +97,6 @@ int open_reported(const char* path, int32_t* size) {
     return fd;
 }
 
-// Reads `count` bytes from byte `offset` of `file` into `dest` and closes the
-// file. The bytes are in memory (or the read has failed) by then, so a failing
-// close of an input file changes nothing. Returns false after printing the
-// read error line when fewer bytes arrive.
-bool read_and_close(int fd, int32_t offset, size_t count, unsigned char* dest) {
-    bool failed = false;
-    bool ok = offset == 0 || seek_to(fd, offset);
-    ok = ok && read_up_to(fd, dest, count, &failed) == count;
-    close_file(fd);
-    if (!ok) {
-        err_printf("E [QORVELIX] File read error.\n");
-    }
-    return ok;
-}
-
 // The list ends at its first zero byte or Ctrl-Z, so it is read in chunks and
 // the read stops with the chunk that holds either: a binary file given as a
 // list costs one chunk, not its whole size.
@@ -132,21 +117,48 @@ bool grow_text(ListText& text, size_t capacity) {
 
 } // namespace
 
-int32_t read_file_range(const char* path, int32_t offset, int32_t count, unsigned char* dest) {
+int open_input(const char* path, InputFile* file) {
     int32_t size = 0;
     int fd = open_reported(path, &size);
     if (fd < 0) {
         return -1;
     }
-    int64_t available = offset < size ? int64_t{size} - offset : 0;
+    file->fd = fd;
+    file->size = size;
+    return 0;
+}
+
+// A part read at a time: the file position moves with each read, so the
+// part is read from its offset on.
+bool read_input(const InputFile& file, int64_t offset, unsigned char* dest, size_t count) {
+    bool failed = false;
+    bool ok = seek_to(file.fd, offset) && read_up_to(file.fd, dest, count, &failed) == count;
+    if (!ok) {
+        err_printf("E [QORVELIX] File read error.\n");
+    }
+    return ok;
+}
+
+// The bytes are in memory (or the read has failed) by the time an input is
+// closed, so a failing close changes nothing.
+void close_input(InputFile* file) {
+    close_file(file->fd);
+    file->fd = -1;
+}
+
+int32_t read_file_range(const char* path, int32_t offset, int32_t count, unsigned char* dest) {
+    InputFile file;
+    if (open_input(path, &file) != 0) {
+        return -1;
+    }
+    int64_t available = offset < file.size ? int64_t{file.size} - offset : 0;
     int64_t wanted = count < available ? count : available;
     if (offset < 0 || wanted < 0) {
         wanted = 0;
     }
-    if (!read_and_close(fd, wanted > 0 ? offset : 0, static_cast<size_t>(wanted), dest)) {
-        return -1;
-    }
-    return size;
+    bool ok = wanted == 0 || read_input(file, offset, dest, static_cast<size_t>(wanted));
+    close_input(&file);
+    return ok ? file.size : -1;
 }
 
 size_t normalize_list_text(char* text, size_t length) {

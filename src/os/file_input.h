@@ -11,6 +11,24 @@
 // file whose status cannot be read, without being opened. The file opened
 // must be the one measured.
 
+// A file kept open to be read at any offset.
+struct InputFile {
+    int fd;
+    int32_t size;
+};
+
+// Opens and measures the file at `path` into `file`: 0, or -1 after printing
+// one line on standard error, "E [QORVELIX] Error, input file not found.
+// [path]" when it cannot be found or opened, "E [QORVELIX] cannot get file
+// status." when its status cannot be read or it is not a regular file.
+int open_input(const char* path, InputFile* file);
+
+// Reads exactly `count` bytes from byte `offset` of `file` into `dest`;
+// false after printing "E [QORVELIX] File read error." when fewer arrive.
+bool read_input(const InputFile& file, int64_t offset, unsigned char* dest, size_t count);
+
+void close_input(InputFile* file);
+
 // Opens and measures the file at `path` and reads the part from byte
 // `offset` on, up to `count` bytes or the end of the file, whichever comes
 // first, into `dest`. Returns the size of the whole file, which the caller

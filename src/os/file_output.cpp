@@ -1,12 +1,12 @@
 #include "file_output.h"
 
 #include "file_status.h"
+#include "output_common.h"
 #include "platform.h"
 #include "process.h"
 
 #include <cerrno>
 #include <csignal>
-#include <cstring>
 #include <string>
 
 namespace {
@@ -32,13 +32,6 @@ void remove_temp_now() {
     }
 }
 
-// Where the last folder of `path` ends: the length of its folder part, the
-// separator included (0 for a name alone).
-size_t folder_length(const std::string& path) {
-    size_t separator = path.find_last_of(PATH_SEPARATORS);
-    return separator == std::string::npos ? 0 : separator + 1;
-}
-
 // Follows symbolic links from `name` to the name the bytes finally live
 // under (which need not exist yet), so the link itself stays a link. False
 // when a link on the way cannot be read.
@@ -57,12 +50,6 @@ bool final_target(const char* name, std::string* target) {
     }
     *target = path;
     return true;
-}
-
-// The folder that holds `target`.
-std::string folder_of(const std::string& target) {
-    size_t length = folder_length(target);
-    return length == 0 ? "." : length == 1 ? target.substr(0, 1) : target.substr(0, length - 1);
 }
 
 // Whether a new file in the folder of `target` could be renamed over it: in
@@ -85,7 +72,7 @@ bool rename_allowed(const std::string& target, const FileStatus* old) {
 // less the umask. False when the file did not get them all.
 bool set_owner_and_mode(int fd, const FileStatus* replaced) {
     if (replaced == nullptr) {
-        return set_mode(fd, 0666 & ~creation_mask()) == 0;
+        return set_mode(fd, new_file_mode()) == 0;
     }
     const FileStatus& old = *replaced;
     bool kept = true;
@@ -103,48 +90,10 @@ bool set_owner_and_mode(int fd, const FileStatus* replaced) {
     return set_mode(fd, old.mode) == 0 && kept;
 }
 
-// Writes all `size` bytes, in as many writes as it takes.
-bool write_all(int fd, const unsigned char* data, size_t size) {
-    size_t done = 0;
-    while (done < size) {
-        int64_t n = write_some(fd, data + done, size - done);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            return false;
-        }
-        done += static_cast<size_t>(n);
-    }
-    return true;
-}
-
-// The name of a new file beside `target`: the target's own name, cut where
-// the whole would be too long for the folder, a random part no other process
-// can guess, and ".tmp", so a file left by a run that was killed shows
-// which bank it was meant for.
-std::string temp_name_for(const std::string& target) {
-    static const char HEX[] = "0123456789abcdef";
-    unsigned char random[6];
-    random_bytes(random, sizeof random);
-    std::string tail = ".";
-    for (unsigned char byte : random) {
-        tail += HEX[byte >> 4];
-        tail += HEX[byte & 15];
-    }
-    tail += ".tmp";
-    size_t folder = folder_length(target);
-    std::string name = target.substr(folder);
-    if (name.size() + tail.size() > NAME_MAX_BYTES) {
-        name.resize(NAME_MAX_BYTES - tail.size());
-    }
-    return target.substr(0, folder) + name + tail;
-}
-
 // Creates a new file beside `target`. Returns its descriptor, or -1.
 int create_temp(const std::string& target) {
     for (int attempt = 0; attempt < 100; attempt++) {
-        std::string name = temp_name_for(target);
+        std::string name = temp_name_beside(target);
         begin_guard();
         temp_path = name;
         int fd = create_exclusive(temp_path.c_str());
@@ -194,26 +143,6 @@ bool finish_temp(const std::string& target) {
     }
     end_guard();
     return renamed;
-}
-
-// Makes the rename durable. Not every file system lets a folder be synced
-// (nor every platform: Windows and the browser among them), and a folder
-// this user may not read cannot be opened for it; those refusals are
-// answers, not faults. Any other failure is one.
-bool sync_folder_of(const std::string& target) {
-    int fd = open_folder(folder_of(target).c_str());
-    if (fd < 0) {
-        return true;
-    }
-    bool synced = sync_file(fd);
-    int error = errno;
-    close_file(fd);
-#if defined(EOPNOTSUPP)
-    bool unsupported = error == EOPNOTSUPP;
-#else
-    bool unsupported = false;
-#endif
-    return synced || unsupported || error == EINVAL || error == ENOTSUP || error == EROFS;
 }
 
 // Writes the bytes to a new file beside `target`, then puts it in place.
@@ -268,7 +197,7 @@ int replace_file(const char* name, const unsigned char* data, size_t size) {
     // A name longer than a folder takes cannot be created, wherever the
     // system would only say so at the rename.
     std::string target;
-    if (!final_target(name, &target) || target.size() - folder_length(target) > NAME_MAX_BYTES ||
+    if (!final_target(name, &target) || name_too_long(target) ||
         !rename_allowed(target, exists ? &old : nullptr)) {
         return OUTPUT_CANNOT_OPEN;
     }

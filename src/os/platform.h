@@ -55,6 +55,13 @@ bool rename_over(const char* from, const char* to);
 // Removes the file `path`; false on failure.
 bool remove_file(const char* path);
 
+// Makes the folder `path`, readable, writable and searchable by all less
+// the umask; false with errno set on failure.
+bool make_folder(const char* path);
+
+// Removes the empty folder `path`; false on failure.
+bool remove_folder(const char* path);
+
 // Where the symbolic link `path` points: 1 with `to` set when `path` is a
 // link, 0 when it is not (or does not exist), -1 with errno set when that
 // cannot be told.

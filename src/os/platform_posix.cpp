@@ -120,6 +120,14 @@ bool remove_file(const char* path) {
     return unlink(path) == 0;
 }
 
+bool make_folder(const char* path) {
+    return mkdir(path, 0777) == 0;
+}
+
+bool remove_folder(const char* path) {
+    return rmdir(path) == 0;
+}
+
 int read_link(const char* path, std::string* to) {
     struct stat st;
     if (lstat(path, &st) != 0) {

@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <direct.h>
 #include <fcntl.h>
 #include <io.h>
 #include <sys/stat.h>
@@ -128,6 +129,14 @@ bool rename_over(const char* from, const char* to) {
 
 bool remove_file(const char* path) {
     return DeleteFileA(path) != 0;
+}
+
+bool make_folder(const char* path) {
+    return _mkdir(path) == 0;
+}
+
+bool remove_folder(const char* path) {
+    return RemoveDirectoryA(path) != 0;
 }
 
 // Names reach the file system as given; links are not followed here.

@@ -23,10 +23,12 @@ expect() {
     fi
 }
 
-expect 'link|view' qorvelix ''
+expect 'link|split|view' qorvelix ''
 expect 'view' qorvelix v
+expect 'split' qorvelix s
 expect 'a.lxi|b.LXI|my banks|my kit.lxi|sub' qorvelix link ''
 expect 'd.PPC|e.ppc|my banks|sub' qorvelix view ''
+expect 'd.PPC|e.ppc|my banks|sub' qorvelix split ''
 expect 'my banks|my kit.lxi' qorvelix link my
 expect '' qorvelix Link ''
 expect '' qorvelix link a.lxi ''

@@ -95,8 +95,8 @@ TEST(GatherBank, StopsAtTheFirstSourceThatShrank) {
     write_file(a, tone_a);
     write_file(b, make_bank(0x28, {{0, 0x26, 0x27}}, Bytes(40, 'b'))); // 24 bytes short
     ToneTable table = {};
-    table[2] = ToneSlot{a.c_str(), 32, 0, 0, 1, 0x26, 0x26};
-    table[9] = ToneSlot{b.c_str(), 64, 0, 1056, 2, 0x27, 0x28};
+    table[2] = ToneSlot{a.c_str(), 32, 0, 0, 1, 0x26, 0x26, 1, 0};
+    table[9] = ToneSlot{b.c_str(), 64, 0, 1056, 2, 0x27, 0x28, 2, 0};
     const int32_t total = 1056 + 96;
     Bytes image(total, '#');
     testing::internal::CaptureStderr();
@@ -122,7 +122,7 @@ TEST(GatherBank, FieldsAreLittleEndianOnEveryHost) {
     std::string a = dir / "A.PCM";
     write_file(a, pattern_bytes(8192, 5));
     ToneTable table = {};
-    table[1] = ToneSlot{a.c_str(), 8192, 0, 0, 256, 0x26, 0x125};
+    table[1] = ToneSlot{a.c_str(), 8192, 0, 0, 256, 0x26, 0x125, 1, 0};
     Bytes image(1056 + 8192, '#');
     ASSERT_EQ(gather_bank(table, 1056 + 8192, reinterpret_cast<unsigned char*>(image.data())), 0);
     EXPECT_EQ(image.substr(0x1E, 10), Bytes("\x26\x01\0\0\0\0\x26\0\x25\x01", 10));

@@ -18,6 +18,8 @@ int64_t real_write_some(int fd, const void* data, size_t count);
 bool real_sync_file(int fd);
 bool real_rename_over(const char* from, const char* to);
 bool real_remove_file(const char* path);
+bool real_make_folder(const char* path);
+bool real_remove_folder(const char* path);
 int real_read_link(const char* path, std::string* to);
 int real_open_folder(const char* folder);
 int real_set_owner(int fd, unsigned long owner, unsigned long group);
@@ -99,6 +101,12 @@ bool rename_over(const char* from, const char* to) {
 }
 bool remove_file(const char* path) {
     return !fails("remove_file") && real_remove_file(path);
+}
+bool make_folder(const char* path) {
+    return !fails("make_folder") && real_make_folder(path);
+}
+bool remove_folder(const char* path) {
+    return !fails("remove_folder") && real_remove_folder(path);
 }
 int read_link(const char* path, std::string* to) {
     return fails("read_link") ? -1 : real_read_link(path, to);

@@ -11,6 +11,8 @@
 #define sync_file real_sync_file
 #define rename_over real_rename_over
 #define remove_file real_remove_file
+#define make_folder real_make_folder
+#define remove_folder real_remove_folder
 #define read_link real_read_link
 #define open_folder real_open_folder
 #define set_owner real_set_owner

@@ -238,7 +238,8 @@ const char FINISH_BANNER[] = "- [QORVELIX] finish QORVELIX. ====================
 const char USAGE_TEXT[] = "\nQORVELIX PPC-Utility for QZ Ver.2.10a\n"
                           " usage : QORVELIX.exe operation filename.ext\n"
                           "     operation : link\n"
-                          "                 view\n";
+                          "                 view\n"
+                          "                 split\n";
 
 const char DONE_OUT[] = "  [LINK] done [OUT.PPC]\n";
 

@@ -25,7 +25,7 @@ try {
   assert.fail(`puppeteer-core cannot be loaded (run npm ci --prefix tests/web first): ${e.message}`);
 }
 
-const TONES = ['KICK.PCM', 'SNARE.PCM', 'HAT.PCM', 'BASS.PCM', 'LEAD.PCM'];
+const TONES = ['KICK.PCM', 'SNARE.PCM', 'HAT.PCM', 'BASS.PCM', 'LEAD.PCM', 'PAD.WAV'];
 const scratch = fs.mkdtempSync(path.join(os.tmpdir(), 'qorvelix-web-'));
 const tone = (name) => fs.readFileSync(path.join(options.tones, name));
 const example = (name) => fs.readFileSync(path.join(options.examples, name));

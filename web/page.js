@@ -209,7 +209,16 @@
 
   // ---- Showing the state
 
+  // What the list of files shows, to leave it (and the focus in it) alone
+  // while that stays the same.
+  let filesShown = '';
+
   function renderFiles() {
+    const shown = [...files].map(([path, blob]) => path + '\0' + blob.size).join('\n');
+    if (shown === filesShown) {
+      return;
+    }
+    filesShown = shown;
     const list = $('file-list');
     list.replaceChildren();
     for (const [path, blob] of files) {
@@ -236,9 +245,9 @@
       chosen = '';
     }
     const kept = chosen || fittingTarget();
-    target.replaceChildren();
-    for (const path of files.keys()) {
-      target.append(new Option(isolated(path), path, false, path === kept));
+    const paths = [...files.keys()];
+    if (paths.join('\n') !== [...target.options].map((o) => o.value).join('\n')) {
+      target.replaceChildren(...paths.map((path) => new Option(isolated(path), path)));
     }
     target.value = kept;
     $('target-label').textContent = operation.value === 'link' ? 'List' : 'Bank';

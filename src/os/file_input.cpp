@@ -169,12 +169,12 @@ void FreeText::operator()(char* text) const {
 }
 
 // The list is read as raw bytes and its line ends are handled here, so the
-// text is the same whichever platform's C library reads it. A regular file
-// gets a buffer of its size (pages that are never read into are never
-// touched); a pipe, FIFO or device, or a file that reports no size (as those
-// of /proc and /sys do), is read to its end into a buffer that grows by
-// half as needed, up to the largest size that fits, and refused as soon as
-// it delivers more.
+// text is the same whichever platform's C library reads it. The buffer
+// starts at one chunk (or the file's size, when smaller) and grows by half
+// as needed, up to the file's size. A pipe, FIFO or device, or a file that
+// reports no size (as those of /proc and /sys do), is read to its end like a
+// file of the largest size that fits, and refused as soon as it delivers
+// more.
 ListText read_list_text(const char* path) {
     int fd = -1;
     int32_t size = 0;
@@ -183,7 +183,7 @@ ListText read_list_text(const char* path) {
     }
     bool to_the_end = size == SIZE_UNKNOWN;
     size_t length = static_cast<size_t>(to_the_end ? INT32_MAX : size);
-    size_t capacity = to_the_end ? LIST_CHUNK : length;
+    size_t capacity = length < LIST_CHUNK ? length : LIST_CHUNK;
     ListText text;
     bool failed = !grow_text(text, capacity + 2);
     bool stopped = false;

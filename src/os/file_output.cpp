@@ -265,8 +265,11 @@ int replace_file(const char* name, const unsigned char* data, size_t size) {
         return OUTPUT_CANNOT_OPEN;
     }
 
+    // A name longer than a folder takes cannot be created, wherever the
+    // system would only say so at the rename.
     std::string target;
-    if (!final_target(name, &target) || !rename_allowed(target, exists ? &old : nullptr)) {
+    if (!final_target(name, &target) || target.size() - folder_length(target) > NAME_MAX_BYTES ||
+        !rename_allowed(target, exists ? &old : nullptr)) {
         return OUTPUT_CANNOT_OPEN;
     }
     watch_for_ending(remove_temp_now);

@@ -227,7 +227,8 @@
       name.className = 'name';
       const size = document.createElement('span');
       size.className = 'size';
-      size.textContent = bytesText(blob.size);
+      size.textContent = bytesText(blob.size) +
+        (blob.size >= 1 << 20 ? ' (' + (blob.size / (1 << 20)).toFixed(1) + ' MB)' : '');
       const remove = document.createElement('button');
       remove.type = 'button';
       remove.className = 'secondary';
@@ -264,6 +265,13 @@
   function renderCommand() {
     const { folder, name } = runPlace(target.value);
     const line = $('command-line');
+    const idle = running === null && target.value !== '';
+    runButton.setAttribute('aria-disabled', String(!idle));
+    runButton.textContent = running ? 'Running…' : 'Run';
+    if (target.value === '') {
+      line.replaceChildren('Add files to run the program on them.');
+      return;
+    }
     const command = document.createElement('code');
     command.id = 'command';
     command.append('qorvelix ' + operation.value + ' ', bdi(name));
@@ -275,9 +283,6 @@
       where.append(bdi(folder + '/'));
       line.append('the folder ', where, ', as a console would there.');
     }
-    const idle = running === null && target.value !== '';
-    runButton.setAttribute('aria-disabled', String(!idle));
-    runButton.textContent = running ? 'Running…' : 'Run';
   }
 
   function render() {

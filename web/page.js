@@ -662,7 +662,8 @@
       const to = Math.min(tone.samples.length, Math.max(from + 1, Math.floor(((column + 1) * total) / width)));
       let low = 32767;
       let high = -32768;
-      for (let i = from; i < to; i++) {
+      // From the last sample of the column before, so the trace is unbroken.
+      for (let i = Math.max(0, from - 1); i < to; i++) {
         low = Math.min(low, tone.samples[i]);
         high = Math.max(high, tone.samples[i]);
       }

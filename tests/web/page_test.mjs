@@ -23,8 +23,10 @@ for (const name of ['page', 'program', 'tones', 'examples']) {
 }
 
 let puppeteer;
+let unzipSync;
 try {
   ({ default: puppeteer } = await import('puppeteer-core'));
+  ({ unzipSync } = await import('fflate'));
 } catch (e) {
   assert.fail(`puppeteer-core cannot be loaded (run npm ci --prefix tests/web first): ${e.message}`);
 }
@@ -351,7 +353,11 @@ async function check(browser, name, files, runs, during = async () => {}) {
     await (await page.$('#files')).uploadFile(...loose.map((file) => path.join(upload, file)));
   }
   for (const folder of new Set(names.filter((file) => file.includes('/')).map((file) => file.split('/')[0]))) {
+    // The browser lists a folder after the call returns: the next folder
+    // must not take its place before the page has taken its files.
     await (await page.$('#folder')).uploadFile(path.join(upload, folder));
+    await page.waitForFunction((top) => [...document.querySelectorAll('#target option')]
+      .some((o) => o.value.startsWith(top)), {}, folder + '/');
   }
   await page.waitForFunction((n) => document.querySelectorAll('#target option').length === n, {},
                              Object.keys(files).length);
@@ -389,6 +395,16 @@ async function check(browser, name, files, runs, during = async () => {}) {
       assert.equal(saved.name, path.basename(file), `${label}: the name ${file} is saved as`);
       assert.ok(saved.bytes.equals(bytes), `${label}: the bytes of ${file}`);
     }
+    // A zip holds every file written, by its path from the run's folder.
+    for (const zip of zips) {
+      const folder = path.dirname(args[1]) === '.' ? '' : path.dirname(args[1]) + '/';
+      const entries = unzipSync((await downloaded(page, zip)).bytes);
+      assert.deepEqual(Object.keys(entries).sort(), [...want.written.keys()].map((p) => p.slice(folder.length)).sort(),
+                       `${label}: the files of ${zip}`);
+      for (const [file, bytes] of want.written) {
+        assert.ok(bytes.equals(entries[file.slice(folder.length)]), `${label}: ${file} in ${zip}`);
+      }
+    }
     if (args[0] === 'view' && want.status === '0') {
       await checkTones(page, fs.readFileSync(path.join(dir, args[1])), label);
     }
@@ -416,6 +432,11 @@ function linked(name, lines) {
   assert.equal(spawnSync(options.program, ['link', 'bank.lxi'], { cwd: dir }).status, 0);
   return fs.readFileSync(path.join(dir, name));
 }
+
+// The operations the console program's usage text lists.
+const usage = spawnSync(options.program, []).stderr.toString();
+const operations = usage.slice(usage.indexOf('operation :')).split('\n')
+  .map((line) => line.replace('operation :', '').trim()).filter((word) => /^[a-z]+$/.test(word)).sort();
 
 const browser = await puppeteer.launch({
   executablePath: '/usr/bin/chromium',
@@ -454,6 +475,10 @@ try {
     }
     if (state === 'loaded') {
       assert.equal(await page.$eval('#target', (s) => s.value), 'examples/drums.lxi', 'the list offered first');
+      await page.waitForFunction((n) => document.querySelectorAll('#operation option').length === n, {},
+                                 operations.length);
+      assert.deepEqual(await page.$$eval('#operation option', (o) => o.map((x) => x.value).sort()), operations,
+                       'the operations offered');
     }
     const shown = typeof state === 'string' ? state
       : { 'examples/DRUMS.PPC': 'done', 'examples/nothing.lxi': 'failed' }[state[1]];
@@ -549,6 +574,15 @@ try {
     [['link', 'NOLIST.LXI'], /^Failed/],
     [['view', 'DRUMS.PPC'], /^DRUMS\.PPC: 2 tones$/],
   ]);
+  // split writes a folder beside the bank: a link for each file, and a zip.
+  if (operations.includes('split')) {
+    await check(browser, 'split', { ...examples('kit/') }, [
+      [['link', 'kit/drums.lxi'], DONE],
+      [['split', 'kit/DRUMS.PPC'], /^Folder DRUMS written, \d+ files$/],
+    ]);
+  } else {
+    console.log('--  split: not an operation of this program yet');
+  }
   // Large files: the page answers all through each run, even one that reads
   // a 200 MB list whole, and three runs on them leave the browser's memory
   // well under three times a file's size.

@@ -465,7 +465,7 @@ try {
   await check(browser, 'examples', examples('examples/'), [
     [['link', 'examples/drums.lxi'], /^Bank examples\/DRUMS\.PPC written, 1600 bytes$/, fails(/\[LINK\] done/)],
     [['link', 'examples/demo.lxi'], DONE, fails(/\[LINK\] done/)],
-    [['view', 'examples/DEMO.PPC'], /^examples\/DEMO\.PPC: 3 tones$/],
+    [['view', 'examples/DEMO.PPC'], /^examples\/DEMO\.PPC: 4 tones$/],
     [['view', 'examples/DRUMS.PPC'], /^examples\/DRUMS\.PPC: 3 tones$/],
     [['link', 'examples/nothing.lxi'], /^Failed: the list nothing\.lxi not found, see the lines below$/],
   ], async (page, state) => {

@@ -4,12 +4,34 @@
 #include "process.h"
 
 #include <cerrno>
+#include <chrono>
 #include <cstdint>
+
+namespace {
+
+// Random bytes for a new name: the system's, or, should it have none to
+// give, the clock, the process id and a count, which still differ from name
+// to name and run to run.
+void name_bytes(unsigned char* out, size_t count) {
+    if (random_bytes(out, count)) {
+        return;
+    }
+    static uint64_t counter = 0;
+    uint64_t mix = static_cast<uint64_t>(
+                       std::chrono::high_resolution_clock::now().time_since_epoch().count()) ^
+                   (uint64_t{process_id()} << 32) ^ ++counter;
+    for (size_t i = 0; i < count; i++) {
+        mix = mix * 6364136223846793005ULL + 1442695040888963407ULL;
+        out[i] = static_cast<unsigned char>(mix >> 56);
+    }
+}
+
+} // namespace
 
 std::string temp_name_beside(const std::string& target) {
     static const char HEX[] = "0123456789abcdef";
     unsigned char random[6];
-    random_bytes(random, sizeof random);
+    name_bytes(random, sizeof random);
     std::string tail = ".";
     for (unsigned char byte : random) {
         tail += HEX[byte >> 4];

@@ -21,9 +21,9 @@ unsigned creation_mask();
 // -1 where the platform has no such users.
 long effective_user();
 
-// Fills `out` with `count` bytes no other process can guess, as far as the
-// platform offers them.
-void random_bytes(unsigned char* out, size_t count);
+// Fills `out` with `count` (at most 256) bytes no other process can guess;
+// false when the platform has none to give.
+bool random_bytes(unsigned char* out, size_t count);
 
 // Until stop_watching, every signal or console event whose default action
 // ends the process (SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE, SIGALRM,

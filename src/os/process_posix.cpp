@@ -3,7 +3,6 @@
 
 #include <csignal>
 #include <cstring>
-#include <ctime>
 #include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -93,21 +92,8 @@ long effective_user() {
     return static_cast<long>(geteuid());
 }
 
-// The system's random bytes; should it have none to give, the process id and
-// the clock, which still differ from run to run.
-void random_bytes(unsigned char* out, size_t count) {
-    if (count <= 256 && getentropy(out, count) == 0) {
-        return;
-    }
-    struct timespec now;
-    clock_gettime(CLOCK_REALTIME, &now);
-    unsigned long long mix = static_cast<unsigned long long>(now.tv_nsec) ^
-                             (static_cast<unsigned long long>(now.tv_sec) << 20) ^
-                             (static_cast<unsigned long long>(getpid()) << 40);
-    for (size_t i = 0; i < count; i++) {
-        mix = mix * 6364136223846793005ULL + 1442695040888963407ULL;
-        out[i] = static_cast<unsigned char>(mix >> 56);
-    }
+bool random_bytes(unsigned char* out, size_t count) {
+    return getentropy(out, count) == 0;
 }
 
 void watch_for_ending(void (*cleanup)()) {

@@ -4,7 +4,6 @@
 // other users to keep out.
 #include "process.h"
 
-#include <ctime>
 #include <sys/random.h>
 #include <unistd.h>
 
@@ -22,16 +21,9 @@ long effective_user() {
     return -1;
 }
 
-// The browser's own random bytes; should there be none, the clock.
-void random_bytes(unsigned char* out, size_t count) {
-    if (count <= 256 && getentropy(out, count) == 0) {
-        return;
-    }
-    unsigned long long mix = static_cast<unsigned long long>(std::time(nullptr));
-    for (size_t i = 0; i < count; i++) {
-        mix = mix * 6364136223846793005ULL + 1442695040888963407ULL;
-        out[i] = static_cast<unsigned char>(mix >> 56);
-    }
+// The browser's own random numbers.
+bool random_bytes(unsigned char* out, size_t count) {
+    return getentropy(out, count) == 0;
 }
 
 void watch_for_ending(void (*)()) {}

@@ -6,7 +6,6 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <ctime>
 #include <fcntl.h>
 #include <io.h>
 #include <process.h>
@@ -60,19 +59,15 @@ long effective_user() {
     return -1;
 }
 
-// The system's random numbers; should it have none to give, the process id
-// and the clock.
-void random_bytes(unsigned char* out, size_t count) {
-    unsigned long long mix = static_cast<unsigned long long>(std::time(nullptr)) ^
-                             (static_cast<unsigned long long>(_getpid()) << 32);
+bool random_bytes(unsigned char* out, size_t count) {
     for (size_t i = 0; i < count; i++) {
         unsigned int value = 0;
         if (rand_s(&value) != 0) {
-            mix = mix * 6364136223846793005ULL + 1442695040888963407ULL;
-            value = static_cast<unsigned int>(mix >> 40);
+            return false;
         }
         out[i] = static_cast<unsigned char>(value);
     }
+    return true;
 }
 
 void watch_for_ending(void (*cleanup)()) {

@@ -30,8 +30,9 @@ bool random_bytes(unsigned char* out, size_t count);
 // SIGUSR1 and the rest; Windows: Ctrl-C, Ctrl-Break, closing the console)
 // first runs `cleanup`, then ends the process as it would have. SIGXFSZ is
 // ignored meanwhile, so a write past the file size limit fails instead.
-// `cleanup` must do only what is safe in a signal handler. Signals this
-// process was started ignoring stay ignored.
+// `cleanup` must do only what is safe in a signal handler. Signals ignored
+// or handled by someone else (a harness that drives the program's code)
+// keep what they have.
 void watch_for_ending(void (*cleanup)());
 void stop_watching();
 

@@ -112,8 +112,13 @@ void watch_for_ending(void (*cleanup)()) {
     for (int sig : signals) {
         Watched w;
         w.sig = sig;
-        if (sigaction(sig, nullptr, &w.previous) == 0 && w.previous.sa_handler != SIG_IGN &&
-            sigaction(sig, &action, nullptr) == 0) {
+        // Only a signal left to its default action ends the process: one
+        // ignored, or handled by someone else, keeps what it has.
+        if (sigaction(sig, nullptr, &w.previous) != 0 ||
+            (w.previous.sa_flags & SA_SIGINFO) != 0 || w.previous.sa_handler != SIG_DFL) {
+            continue;
+        }
+        if (sigaction(sig, &action, nullptr) == 0) {
             watched.push_back(w);
         }
     }

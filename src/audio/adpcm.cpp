@@ -30,10 +30,21 @@ inline int greedy_level(int32_t distance, int32_t step) {
 // Extensions that land on the same (x, step) are merged, keeping the lower
 // error: their futures are the same, and without merging the paths soon
 // become copies of one another (half the gain over greedy is lost). The best
-// `width` extensions by error are kept, chosen by partial selection; ties go
-// to the earlier extension, and extensions are made in a fixed order, so the
-// codes are the same on every platform. Errors are int64 and kept relative
-// to the best path's, so they stay small however long the tone.
+// `width` extensions by error are kept. Extensions are numbered in the order
+// they are made, path by path, and ties go to the lower number, so the codes
+// are the same on every platform. Errors are int64 and kept relative to the
+// best path's, so they stay small however long the tone.
+//
+// Most extensions are far from being kept, and the work goes to the few
+// that may be. The worst error kept at one sample, half as much again, is a
+// guess at a bound for the next: extensions above it are dropped as soon as
+// their error is known, before merging or selection. When fewer than
+// `width` different states are left under the guess, the sample is made
+// again without it, so the bound changes nothing that is kept. The
+// `width`-th best error is then found by counting the states in 64 buckets
+// spanning their errors and ordering only the few in the bucket where the
+// count reaches the width. Merging and keeping are done with selections
+// rather than branches wherever the outcome is as good as random.
 //
 // Each kept path stores its code and its parent's slot in a ring of history
 // rows. Every SEGMENT samples the best path's ancestor SEGMENT samples back
@@ -46,15 +57,15 @@ inline int greedy_level(int32_t distance, int32_t step) {
 // 48 paths 1.68 and 64 paths 1.75, at about 0.25, 0.5, 0.65, 0.75 and 1.0 s
 // for 30 s of sound. 40 keeps the whole WAV-to-tone road near 0.8 s for a
 // 30 s recording.
-const int CANDIDATES = 3;
+const int EXTENSIONS = 3;
 const int64_t SEGMENT = 1024;
 const int64_t RING = 2 * SEGMENT;
-const int HASH_BITS = 11; // room for ADPCM_BEAM_WIDTH_MAX * CANDIDATES entries, over a third free
 // Errors beyond this are held at it, far above any path worth keeping, so
-// that an error and an extension index fit in one 64-bit sort key.
+// that an error and an extension's number fit in one 64-bit sort key.
 const int64_t ERROR_CAP = (int64_t{1} << 52) - 1;
-const int INDEX_BITS = 11;
-const int ERROR_CLASSES = 204;
+const int64_t NO_BOUND = INT64_MAX;
+const int NUMBER_BITS = 10; // room for ADPCM_BEAM_WIDTH_MAX * EXTENSIONS extensions
+const int BUCKET_BITS = 6;
 
 // Leading zero bits of a non-zero value.
 inline int count_leading_zeros(uint64_t value) {
@@ -70,193 +81,255 @@ inline int count_leading_zeros(uint64_t value) {
 #endif
 }
 
+// Bits of a non-zero value, up to the highest set.
+inline int bit_length(uint64_t value) {
+    return 64 - count_leading_zeros(value);
+}
+
+// A decoder state in one word: x + 32768 above, the step in the low 15 bits.
+inline uint32_t pack_state(int32_t x, int32_t step) {
+    return static_cast<uint32_t>(x + 32768) << 15 | static_cast<uint32_t>(step);
+}
+
+inline int32_t state_x(uint32_t state) {
+    return static_cast<int32_t>(state >> 15) - 32768;
+}
+
+inline int32_t state_step(uint32_t state) {
+    return static_cast<int32_t>(state & 0x7FFF);
+}
+
+// An extension of a kept path by one code. Its number, EXTENSIONS * parent
+// + which, orders extensions as they were made.
+struct Extension {
+    int64_t error;
+    uint32_t state;
+    uint16_t number_code; // number << 4 | code
+};
+
 struct Beam {
     int width;
     int live;
-    std::vector<int32_t> x, step;
+    // The kept paths.
+    std::vector<uint32_t> state;
     std::vector<int64_t> error; // relative to the best path's
     std::vector<uint16_t> anchor, next_anchor;
-    std::vector<uint8_t> greedy; // greedy code of each path this sample
-    // Extensions of the current sample.
-    int count;
-    std::vector<int32_t> ext_x, ext_step;
-    std::vector<int64_t> ext_error;
-    std::vector<uint8_t> ext_code, ext_parent;
-    std::vector<uint8_t> ext_class;
+    // Extensions of the current sample within the bound, in the order made.
+    std::vector<Extension> ext;
+    // One extension for each state made, the best: listed in the order the
+    // states were first made.
+    std::vector<uint16_t> reps;
+    std::vector<uint8_t> chosen; // of each extension: it is kept
     std::vector<uint64_t> keys;
     // Open-addressed table of the states made this sample, for merging.
     std::vector<uint64_t> table;
     uint32_t stamp;
+    int hash_bits;
     // History rows: code and parent slot of every kept path.
     std::vector<uint8_t> row_code, row_parent;
+    int64_t bound; // the guess for the next sample
 };
 
 void beam_init(Beam& beam, int width) {
     beam.width = width;
     beam.live = 1;
-    beam.x.assign(width, 0);
-    beam.step.assign(width, ADPCM_STEP_MIN);
+    beam.state.assign(width, pack_state(0, ADPCM_STEP_MIN));
     beam.error.assign(width, 0);
     beam.anchor.assign(width, 0);
     beam.next_anchor.assign(width, 0);
-    beam.greedy.assign(width, 0);
-    size_t room = static_cast<size_t>(width) * CANDIDATES;
-    beam.ext_x.resize(room);
-    beam.ext_step.resize(room);
-    beam.ext_error.resize(room);
-    beam.ext_code.resize(room);
-    beam.ext_parent.resize(room);
-    beam.ext_class.resize(room);
+    size_t room = static_cast<size_t>(width) * EXTENSIONS;
+    beam.ext.resize(room);
+    beam.reps.resize(room);
+    beam.chosen.resize(room);
     beam.keys.resize(room);
-    beam.table.assign(size_t{1} << HASH_BITS, 0);
+    // At least 8 slots for each extension: probing past the first is rare.
+    beam.hash_bits = 3 + bit_length(room);
+    beam.table.assign(size_t{1} << beam.hash_bits, 0);
     beam.stamp = 0;
     beam.row_code.assign(static_cast<size_t>(RING) * width, 0);
     beam.row_parent.assign(static_cast<size_t>(RING) * width, 0);
+    beam.bound = NO_BOUND;
 }
 
-// Adds the extension of path `parent` by `code` to state (x, step) with
-// `error`, or merges it with an equal state already made this sample. A
-// table entry packs the sample's stamp (16 bits), the state (31 bits) and
-// the extension's index (16 bits).
-inline void add_extension(Beam& beam, int parent, int code, int32_t x, int32_t step,
-                          int64_t error) {
-    uint64_t key = static_cast<uint64_t>(x + 32768) << 15 | static_cast<uint64_t>(step);
-    uint64_t tag = static_cast<uint64_t>(beam.stamp) << 31 | key;
-    uint32_t mask = (uint32_t{1} << HASH_BITS) - 1;
-    uint32_t slot = (static_cast<uint32_t>(key) * 2654435761u) >> (32 - HASH_BITS);
-    uint64_t entry;
-    while ((entry = beam.table[slot]) >> 47 == beam.stamp) {
-        if (entry >> 16 == tag) {
-            int same = static_cast<int>(entry & 0xFFFF);
-            if (error < beam.ext_error[same]) {
-                beam.ext_error[same] = error;
-                beam.ext_code[same] = static_cast<uint8_t>(code);
-                beam.ext_parent[same] = static_cast<uint8_t>(parent);
-            }
-            return;
-        }
-        slot = (slot + 1) & mask;
+// Writes the extension of a path in (x, step) with `error` by `code` at
+// `made`, and returns where the next goes: one further when its error is
+// within `bound`, else the same place again. The decoder's update is done
+// with selections, not branches: the codes tried are as good as random.
+inline int extend(Extension* ext, int made, int32_t x, int32_t step, int64_t error, int32_t target,
+                  int number, int code, int64_t bound) {
+    int level = code & 7;
+    int32_t d = (2 * level + 1) * step >> 3;
+    int32_t down = -((code >> 3) & 1);
+    x += (d ^ down) - down;
+    x = std::min(std::max(x, int32_t{-32768}), int32_t{32767});
+    step = std::min(std::max(step * STEP_FACTOR[level] >> 6, ADPCM_STEP_MIN), ADPCM_STEP_MAX);
+    int64_t miss = target - x;
+    error = std::min(error + miss * miss, ERROR_CAP);
+    ext[made].error = error;
+    ext[made].state = pack_state(x, step);
+    ext[made].number_code = static_cast<uint16_t>(number << 4 | code);
+    return made + (error <= bound);
+}
+
+// Makes the extensions of every kept path toward `target` whose error is
+// within `bound`. Returns how many.
+int extend_all(Beam& beam, int32_t target, int64_t bound) {
+    const uint32_t* states = beam.state.data();
+    const int64_t* errors = beam.error.data();
+    Extension* ext = beam.ext.data();
+    int made = 0;
+    for (int p = 0; p < beam.live; p++) {
+        int32_t x = state_x(states[p]);
+        int32_t step = state_step(states[p]);
+        int32_t diff = target - x;
+        int sign = diff < 0 ? 8 : 0;
+        int level = greedy_level(diff < 0 ? -diff : diff, step);
+        int greedy = sign | level;
+        // The levels either side; at level 0 the smallest step the other
+        // way, at level 7 level 5 (masks, again not branches).
+        int bottom = -static_cast<int>(level == 0);
+        int top = -static_cast<int>(level == 7);
+        int lower = ((greedy - 1) & ~bottom) | ((sign ^ 8) & bottom);
+        int upper = ((greedy + 1) & ~top) | ((sign | 5) & top);
+        int number = EXTENSIONS * p;
+        made = extend(ext, made, x, step, errors[p], target, number, greedy, bound);
+        made = extend(ext, made, x, step, errors[p], target, number + 1, lower, bound);
+        made = extend(ext, made, x, step, errors[p], target, number + 2, upper, bound);
     }
-    int index = beam.count++;
-    beam.table[slot] = tag << 16 | static_cast<uint64_t>(index);
-    beam.ext_x[index] = x;
-    beam.ext_step[index] = step;
-    beam.ext_error[index] = error;
-    beam.ext_code[index] = static_cast<uint8_t>(code);
-    beam.ext_parent[index] = static_cast<uint8_t>(parent);
+    return made;
 }
 
-// Makes the extensions of every kept path toward `target`: first the greedy
-// code of each, then the others. When the greedy extensions alone are
-// `width` different states, the worst of them bounds the errors that can
-// still be kept, and any other extension above it is dropped unmade: this
-// changes nothing that is kept and saves most of the work.
-void extend_all(Beam& beam, int32_t target) {
-    beam.count = 0;
+// Merges the `made` extensions by state into `reps`, each state's being its
+// extension of lowest error, the first made among equals. Returns how many
+// states. A table entry packs the sample's stamp (16 bits), the state (31
+// bits) and its place in `reps` (16 bits).
+int merge_states(Beam& beam, int made) {
     if (++beam.stamp == 1u << 16) {
         std::fill(beam.table.begin(), beam.table.end(), 0);
         beam.stamp = 1;
     }
-    int live = beam.live;
-    for (int p = 0; p < live; p++) {
-        int32_t diff = target - beam.x[p];
-        int sign = diff < 0 ? 8 : 0;
-        int code = sign | greedy_level(diff < 0 ? -diff : diff, beam.step[p]);
-        beam.greedy[p] = static_cast<uint8_t>(code);
-        int32_t x = beam.x[p];
-        int32_t step = beam.step[p];
-        advance(x, step, code);
-        int64_t miss = target - x;
-        add_extension(beam, p, code, x, step, std::min(beam.error[p] + miss * miss, ERROR_CAP));
-    }
-    int64_t bound = ERROR_CAP;
-    if (beam.count == beam.width) {
-        bound = *std::max_element(beam.ext_error.begin(), beam.ext_error.begin() + beam.count);
-    }
-    for (int p = 0; p < live; p++) {
-        if (beam.error[p] > bound) {
-            continue; // its extensions can only be worse
+    const Extension* ext = beam.ext.data();
+    uint16_t* reps = beam.reps.data();
+    uint64_t* table = beam.table.data();
+    uint64_t stamp = beam.stamp;
+    uint32_t mask = (uint32_t{1} << beam.hash_bits) - 1;
+    int count = 0;
+    for (int i = 0; i < made; i++) {
+        uint32_t state = ext[i].state;
+        uint64_t tag = stamp << 31 | state;
+        uint32_t slot = (state * 2654435761u) >> (32 - beam.hash_bits);
+        uint64_t entry = table[slot];
+        // The slot holds another state of this sample just when its entry
+        // differs from the tag in the state's bits alone.
+        while (((entry >> 16 ^ tag) - 1) < (uint64_t{1} << 31) - 1) {
+            slot = (slot + 1) & mask;
+            entry = table[slot];
         }
-        int greedy = beam.greedy[p];
-        int sign = greedy & 8;
-        int level = greedy & 7;
-        // The levels either side; at level 0, the smallest step the other
-        // way; at level 7, level 5.
-        int codes[2] = {level > 0 ? greedy - 1 : sign ^ 8, level < 7 ? greedy + 1 : sign | 5};
-        for (int code : codes) {
-            int32_t x = beam.x[p];
-            int32_t step = beam.step[p];
-            advance(x, step, code);
-            int64_t miss = target - x;
-            int64_t error = beam.error[p] + miss * miss;
-            if (error <= bound) {
-                add_extension(beam, p, code, x, step, std::min(error, ERROR_CAP));
-            }
-        }
+        // A new state takes the next place; a known one keeps its place and
+        // takes this extension if it is better. Selections, not branches:
+        // which of the two happens is as good as random.
+        int known = static_cast<int>(entry >> 16 == tag);
+        int place = count + ((static_cast<int>(entry & 0xFFFF) - count) & -known);
+        int held = i ^ ((reps[place] ^ i) & -known);
+        int better = static_cast<int>(ext[i].error < ext[held].error);
+        reps[place] = static_cast<uint16_t>(held ^ ((held ^ i) & -better));
+        table[slot] = tag << 16 | static_cast<uint64_t>(place);
+        count += 1 - known;
     }
+    return count;
 }
 
-// A coarse, order-keeping class of an error: its bit length and the two
-// bits after the leading one, so classes rise with the error (0..203).
-inline int error_class(int64_t error) {
-    if (error < 8) {
-        return static_cast<int>(error);
-    }
-    int length = 64 - count_leading_zeros(static_cast<uint64_t>(error));
-    return (length - 3) * 4 + static_cast<int>(error >> (length - 3));
+// The sort key of an extension: its error, then its number.
+inline uint64_t sort_key(const Extension& ext) {
+    return static_cast<uint64_t>(ext.error) << NUMBER_BITS | ext.number_code >> 4;
 }
 
-// Keeps the best `width` extensions, in the order they were made, as the
-// paths of sample `row`; errors are made relative to the best. Returns the
-// best path's error before that. The width-th smallest key is found by
-// counting the extensions in each error class, then selecting only among
-// those of the class where the count reaches the width.
-int64_t select(Beam& beam, int64_t row) {
-    int count = beam.count;
+// The key of the width-th best of the `count` states (count > width), whose
+// errors lie in [low, high].
+uint64_t threshold_key(Beam& beam, int count, int64_t low, int64_t high) {
+    const Extension* ext = beam.ext.data();
+    const uint16_t* reps = beam.reps.data();
+    uint64_t* keys = beam.keys.data();
+    int shift = std::max(0, bit_length(static_cast<uint64_t>(high - low) | 1) - BUCKET_BITS);
+    uint16_t tally[1 << BUCKET_BITS] = {};
+    for (int r = 0; r < count; r++) {
+        tally[(ext[reps[r]].error - low) >> shift]++;
+    }
+    int boundary = 0;
+    int below = 0;
+    while (below + tally[boundary] < beam.width) {
+        below += tally[boundary++];
+    }
+    int gathered = 0;
+    for (int r = 0; r < count; r++) {
+        keys[gathered] = sort_key(ext[reps[r]]);
+        gathered += ((ext[reps[r]].error - low) >> shift) == boundary;
+    }
+    int need = beam.width - below;
+    std::nth_element(keys, keys + (need - 1), keys + gathered);
+    return keys[need - 1];
+}
+
+// One sample of the search: extends, merges and keeps the best `width`
+// states as the paths of sample `row`. Returns the error of the best kept
+// path, which errors are made relative to again.
+int64_t search_sample(Beam& beam, int64_t row, int32_t target) {
+    int width = beam.width;
+    int all = EXTENSIONS * beam.live;
+    int made = extend_all(beam, target, beam.bound);
+    int count = made >= width || made == all ? merge_states(beam, made) : 0;
+    if (count < width && made < all) {
+        made = extend_all(beam, target, NO_BOUND);
+        count = merge_states(beam, made);
+    }
+    const Extension* ext = beam.ext.data();
+    const uint16_t* reps = beam.reps.data();
     uint64_t threshold = ~uint64_t{0};
-    if (count > beam.width) {
-        uint16_t tally[ERROR_CLASSES] = {};
-        for (int i = 0; i < count; i++) {
-            int cls = error_class(beam.ext_error[i]);
-            beam.ext_class[i] = static_cast<uint8_t>(cls);
-            tally[cls]++;
+    if (count > width) {
+        int64_t low = ext[reps[0]].error;
+        int64_t high = low;
+        for (int r = 1; r < count; r++) {
+            low = std::min(low, ext[reps[r]].error);
+            high = std::max(high, ext[reps[r]].error);
         }
-        int boundary = 0;
-        int below = 0;
-        while (below + tally[boundary] < beam.width) {
-            below += tally[boundary++];
-        }
-        int gathered = 0;
-        for (int i = 0; i < count; i++) {
-            if (beam.ext_class[i] == boundary) {
-                beam.keys[gathered++] = static_cast<uint64_t>(beam.ext_error[i]) << INDEX_BITS |
-                                        static_cast<uint64_t>(i);
-            }
-        }
-        int need = beam.width - below;
-        std::nth_element(beam.keys.begin(), beam.keys.begin() + (need - 1),
-                         beam.keys.begin() + gathered);
-        threshold = beam.keys[need - 1];
+        threshold = threshold_key(beam, count, low, high);
     }
-    uint8_t* codes = &beam.row_code[static_cast<size_t>(row % RING) * beam.width];
-    uint8_t* parents = &beam.row_parent[static_cast<size_t>(row % RING) * beam.width];
-    int64_t best = *std::min_element(beam.ext_error.begin(), beam.ext_error.begin() + count);
+    // The kept states become the paths in the order of their extensions'
+    // numbers, which does not depend on the bound.
+    uint8_t* chosen = beam.chosen.data();
+    std::fill(chosen, chosen + made, 0);
+    for (int r = 0; r < count; r++) {
+        chosen[reps[r]] = sort_key(ext[reps[r]]) <= threshold;
+    }
+    uint8_t* codes = &beam.row_code[static_cast<size_t>(row % RING) * width];
+    uint8_t* parents = &beam.row_parent[static_cast<size_t>(row % RING) * width];
+    uint32_t* states = beam.state.data();
+    int64_t* errors = beam.error.data();
     // Every extension is written to the next free slot, which only moves on
     // past the kept ones: no branch to mispredict.
     int kept = 0;
-    for (int i = 0; i < count && kept < beam.width; i++) {
-        uint64_t key =
-            static_cast<uint64_t>(beam.ext_error[i]) << INDEX_BITS | static_cast<uint64_t>(i);
-        beam.x[kept] = beam.ext_x[i];
-        beam.step[kept] = beam.ext_step[i];
-        beam.error[kept] = beam.ext_error[i] - best;
-        codes[kept] = beam.ext_code[i];
-        parents[kept] = beam.ext_parent[i];
-        beam.next_anchor[kept] = beam.anchor[beam.ext_parent[i]];
-        kept += key <= threshold;
+    int64_t best = NO_BOUND;
+    int64_t worst = 0;
+    for (int i = 0; i < made && kept < width; i++) {
+        const Extension& e = ext[i];
+        int parent = (e.number_code >> 4) / EXTENSIONS;
+        states[kept] = e.state;
+        errors[kept] = e.error;
+        codes[kept] = static_cast<uint8_t>(e.number_code & 15);
+        parents[kept] = static_cast<uint8_t>(parent);
+        beam.next_anchor[kept] = beam.anchor[parent];
+        int keep = chosen[i];
+        best = std::min(best, e.error + (static_cast<int64_t>(1 - keep) << 62));
+        worst = std::max(worst, e.error & -static_cast<int64_t>(keep));
+        kept += keep;
+    }
+    for (int p = 0; p < kept; p++) {
+        errors[p] -= best;
     }
     beam.live = kept;
     std::swap(beam.anchor, beam.next_anchor);
+    worst -= best;
+    beam.bound = worst + worst / 2 + 64;
     return best;
 }
 
@@ -290,8 +363,7 @@ void keep_descendants(Beam& beam, int64_t row, int root) {
         if (beam.anchor[p] != root) {
             continue;
         }
-        beam.x[kept] = beam.x[p];
-        beam.step[kept] = beam.step[p];
+        beam.state[kept] = beam.state[p];
         beam.error[kept] = beam.error[p];
         codes[kept] = codes[p];
         parents[kept] = parents[p];
@@ -346,8 +418,7 @@ int64_t adpcm_search_codes(const int16_t* target, size_t count, int width, unsig
     int64_t anchor_row = -1; // the row the anchors name slots of
     int64_t written = 0;     // codes written out: samples 0..written-1
     for (int64_t row = 0; row < n; row++) {
-        extend_all(beam, target[row]);
-        total += select(beam, row);
+        total += search_sample(beam, row, target[row]);
         if (row - anchor_row == SEGMENT) {
             int root = beam.anchor[best_path(beam)];
             keep_descendants(beam, row, root);
@@ -361,10 +432,12 @@ int64_t adpcm_search_codes(const int16_t* target, size_t count, int width, unsig
             }
         }
     }
-    if (n > 0) {
-        trace_back(beam, best_path(beam), n - 1, written, codes);
+    if (n == 0) {
+        return 0;
     }
-    return total;
+    int last = best_path(beam);
+    trace_back(beam, last, n - 1, written, codes);
+    return total + beam.error[last];
 }
 
 // The tail. Every tone ends with at least ADPCM_TAIL_CODES codes after its

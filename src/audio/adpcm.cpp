@@ -1,6 +1,7 @@
 #include "adpcm.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -58,6 +59,7 @@ inline int greedy_level(int32_t distance, int32_t step) {
 // for 30 s of sound. 40 keeps the whole WAV-to-tone road near 0.8 s for a
 // 30 s recording.
 const int EXTENSIONS = 3;
+const int AHEAD = 3;
 const int64_t SEGMENT = 1024;
 const int64_t RING = 2 * SEGMENT;
 // Errors beyond this are held at it, far above any path worth keeping, so
@@ -103,8 +105,17 @@ inline int32_t state_step(uint32_t state) {
 // + which, orders extensions as they were made.
 struct Extension {
     int64_t error;
+    int64_t rank; // the error and the least error of the next samples
     uint32_t state;
     uint16_t number_code; // number << 4 | code
+};
+
+// The targets of the samples after the current one, at most AHEAD, and
+// the least and greatest of them.
+struct Ahead {
+    int count;
+    int32_t target[AHEAD];
+    int32_t low, high;
 };
 
 struct Beam {
@@ -199,8 +210,39 @@ int extend_all(Beam& beam, int32_t target, int64_t bound) {
     return made;
 }
 
+// Ranks the `made` extensions: each one's error, plus for each sample
+// ahead the square of how far its target lies beyond the reach of the
+// decoder from the extension's state. A code moves x by at most 15/8 of the
+// step, and the step grows by at most 153/64 a code, so no codes can come
+// closer: the rank is a least error, never more than can be had. Keeps
+// those whose rank is within `bound`, in order, and returns how many.
+int rank_all(Beam& beam, int made, const Ahead& ahead, int64_t bound) {
+    Extension* ext = beam.ext.data();
+    int ranked = 0;
+    for (int i = 0; i < made; i++) {
+        Extension e = ext[i];
+        int32_t x = state_x(e.state);
+        int32_t step = state_step(e.state);
+        int32_t reach = 15 * step >> 3;
+        e.rank = e.error;
+        // Mostly every target ahead is within the first code's reach.
+        if (std::max(ahead.high - x, x - ahead.low) > reach) {
+            for (int a = 0; a < ahead.count; a++) {
+                int32_t distance = std::abs(ahead.target[a] - x);
+                int64_t beyond = std::max(distance - reach, 0);
+                e.rank += beyond * beyond;
+                step = std::min(step * STEP_FACTOR[7] >> 6, ADPCM_STEP_MAX);
+                reach += 15 * step >> 3;
+            }
+        }
+        ext[ranked] = e;
+        ranked += e.rank <= bound;
+    }
+    return ranked;
+}
+
 // Merges the `made` extensions by state into `reps`, each state's being its
-// extension of lowest error, the first made among equals. Returns how many
+// extension of lowest rank, the first made among equals. Returns how many
 // states. A table entry packs the sample's stamp (16 bits), the state (31
 // bits) and its place in `reps` (16 bits).
 int merge_states(Beam& beam, int made) {
@@ -231,7 +273,7 @@ int merge_states(Beam& beam, int made) {
         int known = static_cast<int>(entry >> 16 == tag);
         int place = count + ((static_cast<int>(entry & 0xFFFF) - count) & -known);
         int held = i ^ ((reps[place] ^ i) & -known);
-        int better = static_cast<int>(ext[i].error < ext[held].error);
+        int better = static_cast<int>(ext[i].rank < ext[held].rank);
         reps[place] = static_cast<uint16_t>(held ^ ((held ^ i) & -better));
         table[slot] = tag << 16 | static_cast<uint64_t>(place);
         count += 1 - known;
@@ -239,13 +281,13 @@ int merge_states(Beam& beam, int made) {
     return count;
 }
 
-// The sort key of an extension: its error, then its number.
+// The sort key of an extension: its rank, then its number.
 inline uint64_t sort_key(const Extension& ext) {
-    return static_cast<uint64_t>(ext.error) << NUMBER_BITS | ext.number_code >> 4;
+    return static_cast<uint64_t>(ext.rank) << NUMBER_BITS | ext.number_code >> 4;
 }
 
 // The key of the width-th best of the `count` states (count > width), whose
-// errors lie in [low, high].
+// ranks lie in [low, high].
 uint64_t threshold_key(Beam& beam, int count, int64_t low, int64_t high) {
     const Extension* ext = beam.ext.data();
     const uint16_t* reps = beam.reps.data();
@@ -253,7 +295,7 @@ uint64_t threshold_key(Beam& beam, int count, int64_t low, int64_t high) {
     int shift = std::max(0, bit_length(static_cast<uint64_t>(high - low) | 1) - BUCKET_BITS);
     uint16_t tally[1 << BUCKET_BITS] = {};
     for (int r = 0; r < count; r++) {
-        tally[(ext[reps[r]].error - low) >> shift]++;
+        tally[(ext[reps[r]].rank - low) >> shift]++;
     }
     int boundary = 0;
     int below = 0;
@@ -263,7 +305,7 @@ uint64_t threshold_key(Beam& beam, int count, int64_t low, int64_t high) {
     int gathered = 0;
     for (int r = 0; r < count; r++) {
         keys[gathered] = sort_key(ext[reps[r]]);
-        gathered += ((ext[reps[r]].error - low) >> shift) == boundary;
+        gathered += ((ext[reps[r]].rank - low) >> shift) == boundary;
     }
     int need = beam.width - below;
     std::nth_element(keys, keys + (need - 1), keys + gathered);
@@ -273,31 +315,33 @@ uint64_t threshold_key(Beam& beam, int count, int64_t low, int64_t high) {
 // One sample of the search: extends, merges and keeps the best `width`
 // states as the paths of sample `row`. Returns the error of the best kept
 // path, which errors are made relative to again.
-int64_t search_sample(Beam& beam, int64_t row, int32_t target) {
+int64_t search_sample(Beam& beam, int64_t row, int32_t target, const Ahead& ahead) {
     int width = beam.width;
     int all = EXTENSIONS * beam.live;
     int made = extend_all(beam, target, beam.bound);
-    int count = made >= width || made == all ? merge_states(beam, made) : 0;
-    if (count < width && made < all) {
+    int ranked = rank_all(beam, made, ahead, beam.bound);
+    int count = ranked >= width || ranked == all ? merge_states(beam, ranked) : 0;
+    if (count < width && ranked < all) {
         made = extend_all(beam, target, NO_BOUND);
-        count = merge_states(beam, made);
+        ranked = rank_all(beam, made, ahead, NO_BOUND);
+        count = merge_states(beam, ranked);
     }
     const Extension* ext = beam.ext.data();
     const uint16_t* reps = beam.reps.data();
     uint64_t threshold = ~uint64_t{0};
     if (count > width) {
-        int64_t low = ext[reps[0]].error;
+        int64_t low = ext[reps[0]].rank;
         int64_t high = low;
         for (int r = 1; r < count; r++) {
-            low = std::min(low, ext[reps[r]].error);
-            high = std::max(high, ext[reps[r]].error);
+            low = std::min(low, ext[reps[r]].rank);
+            high = std::max(high, ext[reps[r]].rank);
         }
         threshold = threshold_key(beam, count, low, high);
     }
     // The kept states become the paths in the order of their extensions'
     // numbers, which does not depend on the bound.
     uint8_t* chosen = beam.chosen.data();
-    std::fill(chosen, chosen + made, 0);
+    std::fill(chosen, chosen + ranked, 0);
     for (int r = 0; r < count; r++) {
         chosen[reps[r]] = sort_key(ext[reps[r]]) <= threshold;
     }
@@ -310,7 +354,7 @@ int64_t search_sample(Beam& beam, int64_t row, int32_t target) {
     int kept = 0;
     int64_t best = NO_BOUND;
     int64_t worst = 0;
-    for (int i = 0; i < made && kept < width; i++) {
+    for (int i = 0; i < ranked && kept < width; i++) {
         const Extension& e = ext[i];
         int parent = (e.number_code >> 4) / EXTENSIONS;
         states[kept] = e.state;
@@ -320,7 +364,7 @@ int64_t search_sample(Beam& beam, int64_t row, int32_t target) {
         beam.next_anchor[kept] = beam.anchor[parent];
         int keep = chosen[i];
         best = std::min(best, e.error + (static_cast<int64_t>(1 - keep) << 62));
-        worst = std::max(worst, e.error & -static_cast<int64_t>(keep));
+        worst = std::max(worst, e.rank & -static_cast<int64_t>(keep));
         kept += keep;
     }
     for (int p = 0; p < kept; p++) {
@@ -418,7 +462,16 @@ int64_t adpcm_search_codes(const int16_t* target, size_t count, int width, unsig
     int64_t anchor_row = -1; // the row the anchors name slots of
     int64_t written = 0;     // codes written out: samples 0..written-1
     for (int64_t row = 0; row < n; row++) {
-        total += search_sample(beam, row, target[row]);
+        Ahead ahead;
+        ahead.count = static_cast<int>(std::min(n - 1 - row, int64_t{AHEAD}));
+        ahead.low = 65536; // with none ahead, nothing is out of reach
+        ahead.high = -65536;
+        for (int a = 0; a < ahead.count; a++) {
+            ahead.target[a] = target[row + 1 + a];
+            ahead.low = std::min(ahead.low, ahead.target[a]);
+            ahead.high = std::max(ahead.high, ahead.target[a]);
+        }
+        total += search_sample(beam, row, target[row], ahead);
         if (row - anchor_row == SEGMENT) {
             int root = beam.anchor[best_path(beam)];
             keep_descendants(beam, row, root);

@@ -25,27 +25,32 @@ inline int greedy_level(int32_t distance, int32_t step) {
 }
 
 // The beam search. Every sample, each kept path (a decoder state with the
-// squared error of the codes that led to it) is extended by three codes:
-// the greedy code and the levels either side of it (at level 0 the smallest
-// step the other way instead of the level below; at level 7, level 5).
-// Extensions that land on the same (x, step) are merged, keeping the lower
-// error: their futures are the same, and without merging the paths soon
-// become copies of one another (half the gain over greedy is lost). The best
-// `width` extensions by error are kept. Extensions are numbered in the order
-// they are made, path by path, and ties go to the lower number, so the codes
-// are the same on every platform. Errors are int64 and kept relative to the
-// best path's, so they stay small however long the tone.
+// squared error of the codes that led to it) is extended by four codes:
+// the greedy code, the levels either side of it (at level 0 the smallest
+// step the other way instead of the level below; at level 7, level 5), and
+// level 7 the greedy code's way (level 4 from level 6 or 7). That jump grows
+// the step fastest, ahead of a steep edge the greedy codes would trail.
+// Extensions are ranked by their error plus the least error the next
+// samples can have from where they land (see rank_all). Those that land on
+// the same (x, step) are merged, keeping the lower rank: their futures are
+// the same, and without merging the paths soon become copies of one another
+// (half the gain over greedy is lost). The best `width` ranks are kept.
+// Extensions are numbered in the order they are made, path by path, and
+// ties go to the lower number, so the codes are the same on every platform.
+// Errors are int64 and kept relative to the best path's, so they stay small
+// however long the tone.
 //
 // Most extensions are far from being kept, and the work goes to the few
-// that may be. The worst error kept at one sample, half as much again, is a
+// that may be. The worst rank kept at one sample, half as much again, is a
 // guess at a bound for the next: extensions above it are dropped as soon as
-// their error is known, before merging or selection. When fewer than
-// `width` different states are left under the guess, the sample is made
-// again without it, so the bound changes nothing that is kept. The
-// `width`-th best error is then found by counting the states in 64 buckets
-// spanning their errors and ordering only the few in the bucket where the
-// count reaches the width. Merging and keeping are done with selections
-// rather than branches wherever the outcome is as good as random.
+// their error is known (a rank is never below its error) and again once
+// ranked, before merging or selection. When fewer than `width` different
+// states are left under the guess, the sample is made again without it, so
+// the bound changes nothing that is kept. The `width`-th best rank is then
+// found by counting the states in 64 buckets spanning their ranks and
+// ordering only the few in the bucket where the count reaches the width.
+// Merging and keeping are done with selections rather than branches
+// wherever the outcome is as good as random.
 //
 // Each kept path stores its code and its parent's slot in a ring of history
 // rows. Every SEGMENT samples the best path's ancestor SEGMENT samples back
@@ -58,7 +63,7 @@ inline int greedy_level(int32_t distance, int32_t step) {
 // 48 paths 1.68 and 64 paths 1.75, at about 0.25, 0.5, 0.65, 0.75 and 1.0 s
 // for 30 s of sound. 40 keeps the whole WAV-to-tone road near 0.8 s for a
 // 30 s recording.
-const int EXTENSIONS = 3;
+const int EXTENSIONS = 4;
 const int AHEAD = 3;
 const int64_t SEGMENT = 1024;
 const int64_t RING = 2 * SEGMENT;
@@ -202,10 +207,14 @@ int extend_all(Beam& beam, int32_t target, int64_t bound) {
         int top = -static_cast<int>(level == 7);
         int lower = ((greedy - 1) & ~bottom) | ((sign ^ 8) & bottom);
         int upper = ((greedy + 1) & ~top) | ((sign | 5) & top);
+        // And the largest step the same way, which grows the step fastest;
+        // from level 6 or 7, level 4.
+        int jump = sign | (7 - 3 * static_cast<int>(level >= 6));
         int number = EXTENSIONS * p;
         made = extend(ext, made, x, step, errors[p], target, number, greedy, bound);
         made = extend(ext, made, x, step, errors[p], target, number + 1, lower, bound);
         made = extend(ext, made, x, step, errors[p], target, number + 2, upper, bound);
+        made = extend(ext, made, x, step, errors[p], target, number + 3, jump, bound);
     }
     return made;
 }

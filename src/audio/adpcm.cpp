@@ -32,9 +32,10 @@ inline int greedy_level(int32_t distance, int32_t step) {
 // the step fastest, ahead of a steep edge the greedy codes would trail.
 // Extensions are ranked by their error plus the least error the next
 // samples can have from where they land (see rank_all). Those that land on
-// the same (x, step) are merged, keeping the lower rank: their futures are
-// the same, and without merging the paths soon become copies of one another
-// (half the gain over greedy is lost). The best `width` ranks are kept.
+// the same step with x in the same cell, a quarter to a half of the step
+// wide, are merged, keeping the lower rank: their futures hardly differ,
+// and without merging the paths soon become near copies of one another, the
+// width spent on one way of coding. The best `width` ranks are kept.
 // Extensions are numbered in the order they are made, path by path, and
 // ties go to the lower number, so the codes are the same on every platform.
 // Errors are int64 and kept relative to the best path's, so they stay small
@@ -45,9 +46,9 @@ inline int greedy_level(int32_t distance, int32_t step) {
 // guess at a bound for the next: extensions above it are dropped as soon as
 // their error is known (a rank is never below its error) and again once
 // ranked, before merging or selection. When fewer than `width` different
-// states are left under the guess, the sample is made again without it, so
+// cells are left under the guess, the sample is made again without it, so
 // the bound changes nothing that is kept. The `width`-th best rank is then
-// found by counting the states in 64 buckets spanning their ranks and
+// found by counting the cells in 64 buckets spanning their ranks and
 // ordering only the few in the bucket where the count reaches the width.
 // Merging and keeping are done with selections rather than branches
 // wherever the outcome is as good as random.
@@ -132,12 +133,12 @@ struct Beam {
     std::vector<uint16_t> anchor, next_anchor;
     // Extensions of the current sample within the bound, in the order made.
     std::vector<Extension> ext;
-    // One extension for each state made, the best: listed in the order the
-    // states were first made.
+    // One extension for each cell, the best: listed in the order the cells
+    // were first reached.
     std::vector<uint16_t> reps;
     std::vector<uint8_t> chosen; // of each extension: it is kept
     std::vector<uint64_t> keys;
-    // Open-addressed table of the states made this sample, for merging.
+    // Open-addressed table of the cells reached this sample, for merging.
     std::vector<uint64_t> table;
     uint32_t stamp;
     int hash_bits;
@@ -250,11 +251,18 @@ int rank_all(Beam& beam, int made, const Ahead& ahead, int64_t bound) {
     return ranked;
 }
 
-// Merges the `made` extensions by state into `reps`, each state's being its
+// The cell of a state: its step, and x to a quarter to half of the step
+// (a power of two, the step's highest bit over 2).
+inline uint32_t state_cell(uint32_t state) {
+    int shift = bit_length(state & 0x7FFF) - 2;
+    return (state >> 15 >> shift) << 15 | (state & 0x7FFF);
+}
+
+// Merges the `made` extensions by cell into `reps`, each cell's being its
 // extension of lowest rank, the first made among equals. Returns how many
-// states. A table entry packs the sample's stamp (16 bits), the state (31
+// cells. A table entry packs the sample's stamp (16 bits), the cell (31
 // bits) and its place in `reps` (16 bits).
-int merge_states(Beam& beam, int made) {
+int merge_cells(Beam& beam, int made) {
     if (++beam.stamp == 1u << 16) {
         std::fill(beam.table.begin(), beam.table.end(), 0);
         beam.stamp = 1;
@@ -266,17 +274,17 @@ int merge_states(Beam& beam, int made) {
     uint32_t mask = (uint32_t{1} << beam.hash_bits) - 1;
     int count = 0;
     for (int i = 0; i < made; i++) {
-        uint32_t state = ext[i].state;
-        uint64_t tag = stamp << 31 | state;
-        uint32_t slot = (state * 2654435761u) >> (32 - beam.hash_bits);
+        uint32_t cell = state_cell(ext[i].state);
+        uint64_t tag = stamp << 31 | cell;
+        uint32_t slot = (cell * 2654435761u) >> (32 - beam.hash_bits);
         uint64_t entry = table[slot];
-        // The slot holds another state of this sample just when its entry
-        // differs from the tag in the state's bits alone.
+        // The slot holds another cell of this sample just when its entry
+        // differs from the tag in the cell's bits alone.
         while (((entry >> 16 ^ tag) - 1) < (uint64_t{1} << 31) - 1) {
             slot = (slot + 1) & mask;
             entry = table[slot];
         }
-        // A new state takes the next place; a known one keeps its place and
+        // A new cell takes the next place; a known one keeps its place and
         // takes this extension if it is better. Selections, not branches:
         // which of the two happens is as good as random.
         int known = static_cast<int>(entry >> 16 == tag);
@@ -295,7 +303,7 @@ inline uint64_t sort_key(const Extension& ext) {
     return static_cast<uint64_t>(ext.rank) << NUMBER_BITS | ext.number_code >> 4;
 }
 
-// The key of the width-th best of the `count` states (count > width), whose
+// The key of the width-th best of the `count` cells (count > width), whose
 // ranks lie in [low, high].
 uint64_t threshold_key(Beam& beam, int count, int64_t low, int64_t high) {
     const Extension* ext = beam.ext.data();
@@ -322,18 +330,18 @@ uint64_t threshold_key(Beam& beam, int count, int64_t low, int64_t high) {
 }
 
 // One sample of the search: extends, merges and keeps the best `width`
-// states as the paths of sample `row`. Returns the error of the best kept
+// cells' extensions as the paths of sample `row`. Returns the error of the best kept
 // path, which errors are made relative to again.
 int64_t search_sample(Beam& beam, int64_t row, int32_t target, const Ahead& ahead) {
     int width = beam.width;
     int all = EXTENSIONS * beam.live;
     int made = extend_all(beam, target, beam.bound);
     int ranked = rank_all(beam, made, ahead, beam.bound);
-    int count = ranked >= width || ranked == all ? merge_states(beam, ranked) : 0;
+    int count = ranked >= width || ranked == all ? merge_cells(beam, ranked) : 0;
     if (count < width && ranked < all) {
         made = extend_all(beam, target, NO_BOUND);
         ranked = rank_all(beam, made, ahead, NO_BOUND);
-        count = merge_states(beam, ranked);
+        count = merge_cells(beam, ranked);
     }
     const Extension* ext = beam.ext.data();
     const uint16_t* reps = beam.reps.data();
@@ -347,8 +355,8 @@ int64_t search_sample(Beam& beam, int64_t row, int32_t target, const Ahead& ahea
         }
         threshold = threshold_key(beam, count, low, high);
     }
-    // The kept states become the paths in the order of their extensions'
-    // numbers, which does not depend on the bound.
+    // The kept extensions become the paths in the order of their numbers,
+    // which does not depend on the bound.
     uint8_t* chosen = beam.chosen.data();
     std::fill(chosen, chosen + ranked, 0);
     for (int r = 0; r < count; r++) {

@@ -45,13 +45,13 @@ inline int greedy_level(int32_t distance, int32_t step) {
 // that may be. Twice the worst rank kept at one sample is a guess at a
 // bound for the next: extensions above it are dropped as soon as their
 // error is known (a rank is never below its error) and again once ranked,
-// before merging or selection. When fewer than `width` different
-// cells are left under the guess, the sample is made again without it, so
-// the bound changes nothing that is kept. The `width`-th best rank is then
-// found by counting the cells in 64 buckets spanning their ranks and
-// ordering only the few in the bucket where the count reaches the width.
-// Merging and keeping are done with selections rather than branches
-// wherever the outcome is as good as random.
+// before merging or selection. When fewer than `width` different cells are
+// left under the guess, the sample is made again without it, so the bound
+// changes nothing that is kept. The `width`-th best rank is then found by
+// counting the cells in 64 buckets spanning their ranks and ordering only
+// the few in the bucket where the count reaches the width. Merging and
+// keeping are done with selections rather than branches wherever the
+// outcome is as good as random.
 //
 // Each kept path stores its code and its parent's slot in a ring of history
 // rows. Every SEGMENT samples the best path's ancestor SEGMENT samples back
@@ -334,8 +334,8 @@ uint64_t threshold_key(Beam& beam, int count, int64_t low, int64_t high) {
 }
 
 // One sample of the search: extends, merges and keeps the best `width`
-// cells' extensions as the paths of sample `row`. Returns the error of the best kept
-// path, which errors are made relative to again.
+// cells' extensions as the paths of sample `row`. Returns the error of the
+// best kept path, which errors are made relative to again.
 int64_t search_sample(Beam& beam, int64_t row, int32_t target, const Ahead& ahead) {
     int width = beam.width;
     int all = EXTENSIONS * beam.live;

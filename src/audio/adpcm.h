@@ -25,7 +25,7 @@ const int64_t ADPCM_BLOCK_BYTES = 32;
 // decoder back to silence from any state it can be in (see adpcm.cpp).
 const int64_t ADPCM_TAIL_CODES = 56;
 // Paths the searching encoder keeps; adpcm.cpp tells how it was chosen.
-const int ADPCM_BEAM_WIDTH = 40;
+const int ADPCM_BEAM_WIDTH = 8;
 // The widest search adpcm_encode_tone accepts.
 const int ADPCM_BEAM_WIDTH_MAX = 256;
 

@@ -76,6 +76,15 @@ inline BankEntry bank_entry(const unsigned char* bank, int tone) {
 // entry of {0, 0} is an empty one).
 void write_bank_head(unsigned char* head, uint16_t header_word, const BankEntry entries[TONE_COUNT]);
 
+// Whether entry `e` of a bank of `file_size` bytes lies within its tone
+// data: starting at or after the first data block (not in the header and
+// table), of no negative length, and not past the end of the file.
+inline bool entry_inside_data(BankEntry e, int32_t file_size) {
+    int32_t size = block_span_size(e.start, e.end);
+    return e.start >= FIRST_TONE_ADDRESS && size >= 0 &&
+           int64_t{block_offset(e.start)} + size <= file_size;
+}
+
 // Results of read_bank_head.
 constexpr int BANK_HEAD_OK = 0;
 // The file cannot be read; the reader's line is printed.

@@ -17,18 +17,12 @@ int find_bank_element(const char* path, const unsigned char* head, int32_t file_
         return LOOKUP_NOT_FOUND;
     }
     BankEntry e = bank_entry(head, tone);
-    int32_t data_offset = block_offset(e.start);
-    int32_t data_size = block_span_size(e.start, e.end);
-    // Data that starts inside the header and table or has a negative length
-    // lies outside any bank's tone data, as does data past the end of the
-    // file.
-    if (e.start < FIRST_TONE_ADDRESS || data_size < 0 ||
-        int64_t{data_offset} + data_size > file_size) {
+    if (!entry_inside_data(e, file_size)) {
         out_printf("E [LINK] BAD PPC-Format [%s]\n", path);
         return LOOKUP_BAD_FORMAT;
     }
-    *offset = data_offset;
-    *size = data_size;
+    *offset = block_offset(e.start);
+    *size = block_span_size(e.start, e.end);
     return LOOKUP_OK;
 }
 

@@ -12,15 +12,6 @@
 
 namespace {
 
-// Whether entry `e` of a bank of `file_size` bytes lies within its tone
-// data: not in the header and table, not past the end, not of a negative
-// length.
-bool inside_the_data(BankEntry e, int32_t file_size) {
-    int32_t size = block_span_size(e.start, e.end);
-    return e.start >= FIRST_TONE_ADDRESS && size >= 0 &&
-           int64_t{block_offset(e.start)} + size <= file_size;
-}
-
 // Whether the bank is laid out as link lays banks out: its tones back to
 // back in ascending tone number from the first data block, and its header
 // word the next free block, describing the file's size.
@@ -31,7 +22,7 @@ bool laid_out_as_linked(const unsigned char* head, int32_t file_size) {
         if (e.start == 0) {
             continue;
         }
-        if (e.start != next || !inside_the_data(e, file_size)) {
+        if (e.start != next || !entry_inside_data(e, file_size)) {
             return false;
         }
         next = uint32_t{e.end} + 1;
@@ -49,23 +40,25 @@ bool add_file(NewFolder* folder, const char* name, const std::string& bytes) {
     return true;
 }
 
-// Writes every tone inside the data as NNN.PCM and NNN.WAV, then the list
-// NAME.LXI. Returns an Outcome.
-int write_tones(const char* path, const unsigned char* head, int32_t file_size,
-                TonePreview preview, NewFolder* folder) {
+// Writes every tone inside the data of `bank` (opened from `path`) as
+// NNN.PCM and NNN.WAV, then the list NAME.LXI. Returns an Outcome.
+int write_tones(const char* path, const InputFile& bank, const unsigned char* head,
+                int32_t file_size, TonePreview preview, NewFolder* folder) {
     const std::string bank_name = std::string(path).substr(folder_length(path));
     const std::string folder_name = folder->name.substr(folder_length(folder->name));
     std::string list = ";\tsplit from " + bank_name + "\n*\t" + bank_name + "\n";
     for (int tone = 0; tone < TONE_COUNT; tone++) {
         BankEntry e = bank_entry(head, tone);
-        if (e.start == 0 || !inside_the_data(e, file_size)) {
+        if (e.start == 0 || !entry_inside_data(e, file_size)) {
             continue;
         }
         int32_t size = block_span_size(e.start, e.end);
         std::string bytes(static_cast<size_t>(size), '\0');
-        int32_t got = read_file_range(path, block_offset(e.start), size,
-                                      reinterpret_cast<unsigned char*>(&bytes[0]));
-        if (got < 0 || int64_t{block_offset(e.start)} + size > got) {
+        // A bank that has become shorter since its head was read is a read
+        // error too.
+        if (int64_t{block_offset(e.start)} + size > bank.size ||
+            !read_input(bank, block_offset(e.start), reinterpret_cast<unsigned char*>(&bytes[0]),
+                        bytes.size())) {
             err_printf("E [SPLIT] read error [%s]\n", path);
             return OUTCOME_FATAL;
         }
@@ -116,7 +109,7 @@ int split_bank(const char* path, TonePreview preview) {
     out_printf("  [SPLIT] Folder [%s]\n", folder_name.c_str());
     for (int tone = 0; tone < TONE_COUNT; tone++) {
         BankEntry e = bank_entry(head, tone);
-        if (e.start != 0 && !inside_the_data(e, file_size)) {
+        if (e.start != 0 && !entry_inside_data(e, file_size)) {
             out_printf("W [SPLIT] BAD PPC-Format, tone left out [%s/@%d]\n", path, tone);
         }
     }
@@ -134,7 +127,14 @@ int split_bank(const char* path, TonePreview preview) {
         err_printf("E [SPLIT] cannot make [%s]\n", folder_name.c_str());
         return OUTCOME_FATAL;
     }
-    int written = write_tones(path, head, file_size, preview, &folder);
+    InputFile bank;
+    int written = OUTCOME_FATAL;
+    if (open_input(path, &bank) != 0) {
+        err_printf("E [SPLIT] read error [%s]\n", path);
+    } else {
+        written = write_tones(path, bank, head, file_size, preview, &folder);
+        close_input(&bank);
+    }
     if (written != OUTCOME_DONE) {
         abandon_folder(&folder);
         return written;

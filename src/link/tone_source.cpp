@@ -35,14 +35,6 @@ ByteSource source_of(InputFile* file) {
     return ByteSource{file, file->size, read_from_input};
 }
 
-// Whether the plain source `name` of `size` bytes is a recording: "RIFF" and
-// "WAVE" at its head, whatever its name.
-bool holds_a_recording(const char* name, int32_t size) {
-    unsigned char head[12];
-    return size >= 12 && read_file_range(name, 0, sizeof head, head) >= 12 &&
-           is_recording(head, sizeof head);
-}
-
 // The header of the recording `name`, opened into `file`. Returns WAV_OK, or
 // a refusal after the reader's line when the file could not be read.
 int open_recording(const char* name, InputFile* file, WavInfo* info) {
@@ -56,23 +48,22 @@ int open_recording(const char* name, InputFile* file, WavInfo* info) {
     return read;
 }
 
-// Sizes a recording from its header alone: the tone's samples at its rate,
-// encoded into whole blocks with a tail back to silence. Nothing of the
-// samples is read, so a recording too long for any bank is refused at once.
-// Returns the bytes the tone takes, or -1 after reporting.
-int64_t measure_recording(ToneSlot& slot) {
+// Sizes the recording open in `file` from its header alone: the tone's
+// samples at its rate, encoded into whole blocks with a tail back to
+// silence. Nothing of the samples is read, so a recording too long for any
+// bank is refused at once. Returns the bytes the tone takes, or -1 after
+// reporting.
+int64_t measure_recording(ToneSlot& slot, InputFile* file) {
     int32_t rate = slot.source_tone == 0 ? DEFAULT_TONE_RATE : slot.source_tone;
     if (rate < TONE_MIN_RATE || rate > TONE_MAX_RATE) {
         out_printf("E [QORVELIX] BAD Rate, line.%d\n", slot.line);
         return -1;
     }
-    InputFile file;
     WavInfo info;
-    if (open_recording(slot.name, &file, &info) != WAV_OK) {
+    if (read_wav_info(source_of(file), &info) != WAV_OK) {
         out_printf("E [QORVELIX] BAD WAV-Format [%s].\n", slot.name);
         return -1;
     }
-    close_input(&file);
     int64_t samples = tone_samples(info.frames, info.rate, rate);
     int64_t bytes = encoded_tone_bytes(samples);
     slot.tone_rate = rate;
@@ -101,8 +92,16 @@ int64_t measure_plain(ToneSlot& slot) {
         out_printf("E [QORVELIX] NOT FOUND [%s].\n", slot.name);
         return -1;
     }
-    if (holds_a_recording(slot.name, size)) {
-        return measure_recording(slot);
+    // A recording by the "RIFF" and "WAVE" at its head, whatever its name.
+    unsigned char head[12];
+    InputFile file;
+    if (size >= 12 && open_input(slot.name, &file) == 0) {
+        bool recording = read_input(file, 0, head, sizeof head) && is_recording(head, sizeof head);
+        int64_t bytes = recording ? measure_recording(slot, &file) : 0;
+        close_input(&file);
+        if (recording) {
+            return bytes;
+        }
     }
     slot.tone_rate = 0;
     slot.source_offset = 0;

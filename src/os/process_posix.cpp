@@ -34,11 +34,23 @@ std::vector<int> ending_signals() {
     return signals;
 }
 
-// Signals that only come from outside; the guard holds these back. A fault
-// the program itself raises cannot wait.
-bool from_outside(int sig) {
-    return sig != SIGILL && sig != SIGTRAP && sig != SIGBUS && sig != SIGFPE && sig != SIGSEGV &&
-           sig != SIGSYS;
+// The ending signals that only come from outside, made once: the guard
+// holds these back, and so does the handler while it runs. A fault the
+// program itself raises cannot wait.
+const sigset_t& outside_signals() {
+    static sigset_t set;
+    static bool made = false;
+    if (!made) {
+        sigemptyset(&set);
+        for (int sig : ending_signals()) {
+            if (sig != SIGILL && sig != SIGTRAP && sig != SIGBUS && sig != SIGFPE &&
+                sig != SIGSEGV && sig != SIGSYS) {
+                sigaddset(&set, sig);
+            }
+        }
+        made = true;
+    }
+    return set;
 }
 
 struct Watched {
@@ -64,14 +76,7 @@ extern "C" void on_ending_signal(int sig) {
 // What the cleanup looks at is changed with the signals from outside held
 // back, so a handler never sees it half made.
 void mask_ending_signals(int how) {
-    sigset_t set;
-    sigemptyset(&set);
-    for (int sig : ending_signals()) {
-        if (from_outside(sig)) {
-            sigaddset(&set, sig);
-        }
-    }
-    sigprocmask(how, &set, nullptr);
+    sigprocmask(how, &outside_signals(), nullptr);
 }
 
 } // namespace
@@ -101,15 +106,9 @@ void watch_for_ending(void (*cleanup)()) {
     struct sigaction action;
     std::memset(&action, 0, sizeof action);
     action.sa_handler = on_ending_signal;
-    sigemptyset(&action.sa_mask);
-    const std::vector<int> signals = ending_signals();
-    for (int sig : signals) {
-        if (from_outside(sig)) {
-            sigaddset(&action.sa_mask, sig);
-        }
-    }
+    action.sa_mask = outside_signals();
     watched.clear();
-    for (int sig : signals) {
+    for (int sig : ending_signals()) {
         Watched w;
         w.sig = sig;
         // Only a signal left to its default action ends the process: one
